@@ -1,0 +1,30 @@
+# The two commands of the Quick start. `make run` builds and starts Vantrel; `make test` builds
+# everything and runs every test, then runs the Qt-free tests again under ASan and UBSan.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+
+.PHONY: run test deps build build-asan clean
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -DVANTREL_WERROR=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@./$(BUILD)/app/shell/vantrel
+
+build-asan: deps
+	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVANTREL_WERROR=ON \
+		-DVANTREL_SANITIZE=ON -DVANTREL_QT_FREE_ONLY=ON >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+test: build build-asan
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L qtfree
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)
