@@ -32,7 +32,7 @@ BENCHMARK(scoreWithoutHistory);
 void rateWindowAddAndTotal(benchmark::State& state) {
     RateWindow window(Rules::injectionWindow);
     Timestamp t = now;
-    const double step = Rules::injectionWindow / 30.5; // keeps 30 samples in the window
+    const double step = Rules::injectionWindow / 29.5; // keeps 30 samples in the window
     for (int i = 0; i < 30; ++i) {
         window.add(1, t);
         t = t + step;
