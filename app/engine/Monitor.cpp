@@ -1,0 +1,194 @@
+// The Monitor's construction, scan cycle, stored settings and the small operations of the
+// user interface. The watches live in files of their own.
+#include "app/engine/Monitor.h"
+
+#include "core/Capability.h"
+
+#include <algorithm>
+
+#include <nlohmann/json.hpp>
+
+namespace vantrel {
+
+Monitor::Monitor(MonitorProviders providers, MonitorFiles files)
+    : p_(providers), settings_(std::move(files.settings)), eventStore_(std::move(files.events)),
+      self_(std::make_shared<Monitor*>(this)) {
+    networkStore_ = p_.machine.openNetworkStore();
+    prevCountersAt_ = p_.clock.now();
+
+    loadSettings();
+    events_ = eventStore_.load();
+
+    p_.keyboard.setOnKeyDown([weak = std::weak_ptr<Monitor*>(self_)](const Keyboard& keyboard) {
+        if (auto self = weak.lock()) {
+            (*self)->keyDown(keyboard);
+        }
+    });
+    // At start the user is never asked for access: the watcher starts only when it may already.
+    if (settings_.boolean("keystrokeGuard").value_or(false) && p_.keyboard.checkAccess()) {
+        p_.keyboard.start();
+        keystrokeGuardOn_ = p_.keyboard.running();
+    }
+
+    runCycle("start");
+    p_.scheduler.every(cycleInterval, [weak = std::weak_ptr<Monitor*>(self_)] {
+        if (auto self = weak.lock()) {
+            (*self)->runCycle("timer");
+            return true;
+        }
+        return false;
+    });
+}
+
+Monitor::~Monitor() = default;
+
+void Monitor::observe(std::function<void()> observer) {
+    observers_.push_back(std::move(observer));
+}
+
+void Monitor::changed() {
+    for (const auto& observer : observers_) {
+        observer();
+    }
+}
+
+Scheduler::Task Monitor::guarded(std::function<void(Monitor&)> task) {
+    return [weak = std::weak_ptr<Monitor*>(self_), task = std::move(task)] {
+        if (auto self = weak.lock()) {
+            task(**self);
+        }
+    };
+}
+
+void Monitor::deviceChanged() {
+    runCycle("device");
+}
+
+void Monitor::runCycle(std::string_view reason) {
+    if (trace_.cycle) {
+        trace_.cycle(reason);
+    }
+    scanUSB();
+    scanInputs();
+    scanPorts();
+    scanNetwork();
+    watchActivity();
+    firstScan_ = false;
+    changed();
+}
+
+void Monitor::loadSettings() {
+    // A stored value that cannot be read starts empty; the file is kept aside before it is
+    // next written, so that nothing the user had is lost.
+    if (const auto* known = settings_.value("knownUSB")) {
+        bool readable = known->is_object();
+        std::map<std::string, std::vector<std::string>> loaded;
+        for (auto it = known->begin(); readable && it != known->end(); ++it) {
+            if (!it->is_array()) {
+                readable = false;
+                break;
+            }
+            auto& codes = loaded[it.key()];
+            for (const auto& entry : *it) {
+                if (!entry.is_string()) {
+                    readable = false;
+                    break;
+                }
+                codes.push_back(Capability::code(entry.get<std::string>()));
+            }
+        }
+        if (readable) {
+            knownUSB_ = std::move(loaded);
+        } else {
+            settings_.keepAsideBeforeNextWrite();
+        }
+    }
+
+    if (const auto* inputs = settings_.value("knownInputs")) {
+        bool readable = inputs->is_array() &&
+                        std::all_of(inputs->begin(), inputs->end(),
+                                    [](const nlohmann::json& e) { return e.is_string(); });
+        if (readable) {
+            for (const auto& entry : *inputs) {
+                knownInputs_.insert(entry.get<std::string>());
+            }
+        } else {
+            settings_.keepAsideBeforeNextWrite();
+        }
+    }
+
+    // Stored as a JSON object; a string holding that document is read as well.
+    if (const auto* stored = settings_.value("deviceHistory")) {
+        std::optional<DeviceHistories> loaded;
+        if (stored->is_string()) {
+            auto parsed = nlohmann::json::parse(stored->get<std::string>(), nullptr, false);
+            if (!parsed.is_discarded()) {
+                loaded = historiesFromJSON(parsed);
+            }
+        } else {
+            loaded = historiesFromJSON(*stored);
+        }
+        if (loaded) {
+            history_ = std::move(*loaded);
+        } else {
+            settings_.keepAsideBeforeNextWrite();
+        }
+    }
+
+    autoPause_ = settings_.boolean("autoPause").value_or(true);
+}
+
+void Monitor::saveKnownUSB() {
+    auto object = nlohmann::json::object();
+    for (const auto& [key, codes] : knownUSB_) {
+        object[key] = codes;
+    }
+    settings_.set("knownUSB", std::move(object));
+}
+
+void Monitor::saveHistory() {
+    settings_.set("deviceHistory", historiesToJSON(history_));
+}
+
+void Monitor::setAutoPause(bool on) {
+    autoPause_ = on;
+    settings_.set("autoPause", on);
+    changed();
+}
+
+void Monitor::setKeystrokeGuard(bool on) {
+    settings_.set("keystrokeGuard", on);
+    if (!on) {
+        p_.keyboard.stop();
+    } else if (p_.keyboard.requestAccess()) {
+        p_.keyboard.start();
+    }
+    keystrokeGuardOn_ = p_.keyboard.running();
+    changed();
+}
+
+std::vector<Event> Monitor::unreviewed() const {
+    std::vector<Event> result;
+    for (const Event& e : events_) {
+        if (e.level == Event::Level::warning && !e.reviewed) {
+            result.push_back(e);
+        }
+    }
+    return result;
+}
+
+std::vector<USBDevice> Monitor::everydayDevices() const {
+    std::vector<USBDevice> result;
+    for (const USBDevice& d : usb_) {
+        const bool infrastructureOnly =
+            !d.caps.empty() && std::all_of(d.caps.begin(), d.caps.end(), [](Capability c) {
+                return c == Capability::hub || c == Capability::display;
+            });
+        if (d.blocked || !infrastructureOnly) {
+            result.push_back(d);
+        }
+    }
+    return result;
+}
+
+} // namespace vantrel

@@ -1,0 +1,175 @@
+// The one long-lived engine: owns all watched state, runs the scan cycle, turns differences
+// between snapshots into events and decisions, and carries out auto-pause. Main thread only.
+#pragma once
+
+#include "app/engine/Devices.h"
+#include "app/engine/Event.h"
+#include "app/engine/EventStore.h"
+#include "app/engine/Seams.h"
+#include "app/engine/SettingsStore.h"
+#include "core/Advisor.h"
+#include "core/DeviceHistory.h"
+#include "core/RateWindow.h"
+#include "core/Trust.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel {
+
+// The services a Monitor runs on. All must outlive it.
+struct MonitorProviders {
+    Machine& machine;
+    KeyboardWatcher& keyboard;
+    Notifier& notifier;
+    AdvisorPanel& panel;
+    Scheduler& scheduler;
+    Clock& clock;
+};
+
+// Where a Monitor keeps its settings and its event log.
+struct MonitorFiles {
+    std::filesystem::path settings = SettingsStore::standardPath();
+    std::filesystem::path events = EventStore::standardPath();
+};
+
+class Monitor {
+  public:
+    static constexpr std::size_t maxEvents = 500;
+    static constexpr double settleTime = 1.5;    // seconds a USB device stays before judgement
+    static constexpr double followUpDelay = 1.6; // seconds to the scan after a settling device
+    static constexpr double cycleInterval = 3.0; // seconds between timer cycles
+
+    // Loads the stored state, arms the keyboard handler, runs the first scan cycle and starts
+    // the repeating timer.
+    Monitor(MonitorProviders providers, MonitorFiles files = {});
+    ~Monitor();
+    Monitor(const Monitor&) = delete;
+    Monitor& operator=(const Monitor&) = delete;
+
+    // Published state. Observers are told of every change, on the main thread.
+    const std::vector<USBDevice>& usb() const { return usb_; }
+    const std::vector<InputDevice>& inputs() const { return inputs_; }
+    const std::vector<PortInfo>& ports() const { return ports_; }
+    const std::vector<NetInterface>& nets() const { return nets_; }
+    const NetConfig& config() const { return config_; }
+    const std::vector<Event>& events() const { return events_; }
+    const std::optional<TrustRequest>& trustRequest() const { return trustRequest_; }
+    const std::optional<Advice>& advice() const { return advice_; }
+    const std::map<std::uint64_t, std::string>& activity() const { return activity_; }
+    const std::map<std::string, std::vector<Capability>>& outOfScope() const { return outOfScope_; }
+    bool autoPause() const { return autoPause_; }
+    bool keystrokeGuardOn() const { return keystrokeGuardOn_; }
+
+    // Adds an observer of the published state; it is called after every change.
+    void observe(std::function<void()> observer);
+
+    // Stored state, for reports and replay.
+    const std::map<std::string, std::vector<std::string>>& knownUSB() const { return knownUSB_; }
+    const std::set<std::string>& knownInputs() const { return knownInputs_; }
+    const DeviceHistories& history() const { return history_; }
+    bool persists() const { return persists_; }
+
+    // A device came or went: run a scan cycle now.
+    void deviceChanged();
+
+    // Operations of the user interface.
+    TrustScore trust(const USBDevice& device) const;
+    void approveScope(const USBDevice& device);
+    void forget(const USBDevice& device);
+    void ejectDisks(const USBDevice& device);
+    void pauseNetwork(const USBDevice& device);
+    void resumeNetwork(const USBDevice& device);
+    void markAllReviewed();
+    void setKeystrokeGuard(bool on);
+    void setAutoPause(bool on);
+    // Warnings not yet reviewed, newest first.
+    std::vector<Event> unreviewed() const;
+    // The devices of `usb` without pure infrastructure (hubs and display adapters).
+    std::vector<USBDevice> everydayDevices() const;
+
+    // The event log.
+    void log(Event::Level level, std::string text, bool notify);
+    void notifyUser(const std::string& text);
+
+    // What a replay or a test wants to see of the inner workings.
+    struct Trace {
+        std::function<void(std::string_view reason)>
+            cycle; // "start", "timer", "device", "follow-up"
+        std::function<void(const Event& event, bool notify)> log;
+    };
+    void setTrace(Trace trace) { trace_ = std::move(trace); }
+
+  private:
+    void runCycle(std::string_view reason);
+    void scanUSB();
+    void scanInputs();
+    void scanPorts();
+    void updateTrustRequest();
+    void scanNetwork();
+    void watchActivity();
+    void keyDown(const Keyboard& keyboard);
+
+    void recordHistory(const USBDevice& device, Timestamp now);
+    void goneOutOfScope(const USBDevice& device, const std::vector<Capability>& beyond,
+                        const std::vector<std::string>& approved);
+    void switchNetwork(const USBDevice& device, bool on);
+
+    void loadSettings();
+    void saveKnownUSB();
+    void saveHistory();
+    void changed();
+    // Runs `task` on the main thread later, unless this Monitor is gone by then.
+    Scheduler::Task guarded(std::function<void(Monitor&)> task);
+
+    MonitorProviders p_;
+    SettingsStore settings_;
+    EventStore eventStore_;
+    std::vector<std::function<void()>> observers_;
+    Trace trace_;
+    // Tasks hold this weakly, so that they do nothing once the Monitor is gone.
+    std::shared_ptr<Monitor*> self_;
+
+    // Published.
+    std::vector<USBDevice> usb_;
+    std::vector<InputDevice> inputs_;
+    std::vector<PortInfo> ports_;
+    std::vector<NetInterface> nets_;
+    NetConfig config_;
+    std::vector<Event> events_;
+    std::optional<TrustRequest> trustRequest_;
+    std::optional<Advice> advice_;
+    std::map<std::uint64_t, std::string> activity_;
+    std::map<std::string, std::vector<Capability>> outOfScope_;
+    bool autoPause_ = true;
+    bool keystrokeGuardOn_ = false;
+
+    // Not published.
+    std::optional<Timestamp> clock_; // a fixed time for scoring, set only in demo mode
+    bool persists_ = true;
+    bool networkStore_ = false;
+    bool firstScan_ = true;
+    std::map<std::uint64_t, Timestamp> firstSeen_;
+    std::set<std::uint64_t> evaluated_;
+    std::map<std::string, std::vector<std::string>> knownUSB_;
+    std::set<std::string> knownInputs_;
+    DeviceHistories history_;
+    std::map<std::string, RateWindow> netBytes_;
+    std::map<std::string, double> lastBytesDelta_;
+    std::map<std::string, Timestamp> lastBurstAlert_;
+    std::map<std::string, std::vector<std::string>> serialUsers_;
+    std::map<std::string, std::vector<std::string>> mountedVolumes_;
+    std::map<std::uint64_t, RateWindow> keyWindows_;
+    std::map<std::uint64_t, Timestamp> lastInjectionAlert_;
+    std::map<std::string, IfCounters> prevCounters_;
+    Timestamp prevCountersAt_;
+};
+
+} // namespace vantrel

@@ -1,0 +1,42 @@
+// The event log: every finding becomes a dated entry, newest first, capped, saved after each
+// change and, where it needs attention, posted as a desktop notification.
+#include "app/engine/Monitor.h"
+
+namespace vantrel {
+
+void Monitor::log(Event::Level level, std::string text, bool notify) {
+    events_.insert(events_.begin(),
+                   Event{newUUID(), p_.clock.now(), level, std::move(text), false});
+    if (events_.size() > maxEvents) {
+        events_.resize(maxEvents);
+    }
+    if (trace_.log) {
+        trace_.log(events_.front(), notify);
+    }
+    changed();
+    if (!persists_) {
+        return;
+    }
+    eventStore_.save(events_);
+    if (notify) {
+        notifyUser(events_.front().text);
+    }
+}
+
+void Monitor::notifyUser(const std::string& text) {
+    if (persists_) {
+        p_.notifier.send(text);
+    }
+}
+
+void Monitor::markAllReviewed() {
+    for (Event& e : events_) {
+        e.reviewed = true;
+    }
+    changed();
+    if (persists_) {
+        eventStore_.save(events_);
+    }
+}
+
+} // namespace vantrel

@@ -1,0 +1,97 @@
+// The interfaces through which the Monitor sees and acts on the machine, talks to the user and
+// keeps time. Each has a real provider and a scripted one for tests and replay.
+#pragma once
+
+#include "app/engine/Devices.h"
+#include "core/Timestamp.h"
+#include "core/TrustRequest.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantrel {
+
+// Every probe and system action the Monitor uses. Called on the main thread, except
+// serviceName and setNetworkService, which run on a background thread.
+class Machine {
+  public:
+    virtual ~Machine() = default;
+
+    virtual std::vector<USBDevice> usbDevices() = 0;
+    virtual std::vector<InputDevice> inputDevices() = 0;
+    virtual std::vector<PortInfo> ports() = 0;
+
+    // Whether the network configuration can be read at all; asked once, when the Monitor starts.
+    virtual bool openNetworkStore() = 0;
+    virtual std::map<std::string, IfCounters> interfaceCounters() = 0;
+    virtual std::vector<NetInterface>
+    networkInterfaces(const std::map<std::string, IfCounters>& counters) = 0;
+    virtual NetConfig netConfig() = 0;
+
+    virtual std::vector<std::string> serialUsers(const std::string& path) = 0;
+    virtual std::vector<std::string> mountedVolumes(const std::string& disk) = 0;
+    virtual std::optional<std::string> serviceName(const std::string& interfaceName) = 0;
+    virtual bool ejectDisk(const std::string& disk) = 0;
+    virtual bool setNetworkService(const std::string& service, bool on) = 0;
+    virtual bool lockScreen() = 0;
+};
+
+// The part of the keyboard watcher the Monitor uses.
+class KeyboardWatcher {
+  public:
+    virtual ~KeyboardWatcher() = default;
+
+    // Whether keyboards may already be watched, without asking.
+    virtual bool checkAccess() = 0;
+    // Asks for access where the platform can; true when granted.
+    virtual bool requestAccess() = 0;
+    virtual void start() = 0;
+    virtual void stop() = 0;
+    virtual bool running() const = 0;
+    // Takes the keyboard for exclusive use, so that its keys reach nothing else.
+    virtual bool seize(std::uint64_t registryID) = 0;
+    // Called on the main thread once per key press.
+    virtual void setOnKeyDown(std::function<void(const Keyboard&)> handler) = 0;
+};
+
+// Posts one desktop notification with the body given.
+class Notifier {
+  public:
+    virtual ~Notifier() = default;
+    virtual void send(const std::string& body) = 0;
+};
+
+// The floating panel that advises on a pending accessory prompt.
+class AdvisorPanel {
+  public:
+    virtual ~AdvisorPanel() = default;
+    virtual void show(const TrustRequest& request) = 0;
+    virtual void hide() = 0;
+};
+
+// The current time.
+class Clock {
+  public:
+    virtual ~Clock() = default;
+    virtual Timestamp now() const = 0;
+};
+
+// The main thread's run loop. Every task runs on the main thread.
+class Scheduler {
+  public:
+    using Task = std::function<void()>;
+    virtual ~Scheduler() = default;
+
+    // Runs `task` after `seconds`.
+    virtual void after(double seconds, Task task) = 0;
+    // Runs `tick` every `seconds` until it returns false.
+    virtual void every(double seconds, std::function<bool()> tick) = 0;
+    // Runs `work` off the main thread, then the task it returns on the main thread.
+    virtual void background(std::function<Task()> work) = 0;
+};
+
+} // namespace vantrel
