@@ -40,6 +40,14 @@ Monitor::Monitor(MonitorProviders providers, MonitorFiles files)
     });
 }
 
+Monitor::Monitor(MonitorProviders providers, Timestamp clock, DemoTag)
+    : p_(providers), settings_({}), eventStore_({}), self_(std::make_shared<Monitor*>(this)),
+      clock_(clock), persists_(false) {}
+
+std::unique_ptr<Monitor> Monitor::demo(MonitorProviders providers, Timestamp clock) {
+    return std::unique_ptr<Monitor>(new Monitor(providers, clock, DemoTag{}));
+}
+
 Monitor::~Monitor() = default;
 
 void Monitor::observe(std::function<void()> observer) {
@@ -139,6 +147,9 @@ void Monitor::loadSettings() {
 }
 
 void Monitor::saveKnownUSB() {
+    if (!persists_) {
+        return;
+    }
     auto object = nlohmann::json::object();
     for (const auto& [key, codes] : knownUSB_) {
         object[key] = codes;
@@ -152,11 +163,16 @@ void Monitor::saveHistory() {
 
 void Monitor::setAutoPause(bool on) {
     autoPause_ = on;
-    settings_.set("autoPause", on);
+    if (persists_) {
+        settings_.set("autoPause", on);
+    }
     changed();
 }
 
 void Monitor::setKeystrokeGuard(bool on) {
+    if (!persists_) {
+        return;
+    }
     settings_.set("keystrokeGuard", on);
     if (!on) {
         p_.keyboard.stop();

@@ -50,6 +50,10 @@ class Monitor {
     // Loads the stored state, arms the keyboard handler, runs the first scan cycle and starts
     // the repeating timer.
     Monitor(MonitorProviders providers, MonitorFiles files = {});
+    // A Monitor that loads and saves nothing, posts no notification, touches nothing on the
+    // machine and never scans; it scores devices at the fixed time `clock`. Demo mode fills it.
+    static std::unique_ptr<Monitor> demo(MonitorProviders providers, Timestamp clock);
+
     ~Monitor();
     Monitor(const Monitor&) = delete;
     Monitor& operator=(const Monitor&) = delete;
@@ -108,6 +112,9 @@ class Monitor {
     void setTrace(Trace trace) { trace_ = std::move(trace); }
 
   private:
+    struct DemoTag {};
+    Monitor(MonitorProviders providers, Timestamp clock, DemoTag);
+
     void runCycle(std::string_view reason);
     void scanUSB();
     void scanInputs();
