@@ -31,9 +31,10 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Writes, flushes and closes `fd`; false when any of the three failed (it is closed either way).
+// Writes, flushes the data of and closes `fd`; false when any of the three failed (it is closed
+// either way).
 bool finish(int fd, std::string_view bytes) {
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool written = writeAll(fd, bytes) && ::fdatasync(fd) == 0;
     return ::close(fd) == 0 && written;
 }
 
@@ -94,11 +95,13 @@ bool write(const fs::path& file, std::string_view bytes) {
     if (fd < 0) {
         return false;
     }
+    // The data reaches the disk before the rename, so the file is always either the old one or
+    // the new one, whole. The folder is not flushed after the rename: should the machine lose
+    // power right then, the old file is what comes back, intact.
     if (!finish(fd, bytes) || ::rename(temporary.c_str(), file.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }
-    syncFolder(folder);
     return true;
 }
 

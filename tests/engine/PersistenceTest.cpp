@@ -2,6 +2,7 @@
 #include "app/engine/Event.h"
 #include "app/engine/EventStore.h"
 #include "app/engine/SettingsStore.h"
+#include "tests/TestSupport.h"
 
 #include <algorithm>
 #include <atomic>
@@ -21,41 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-// A fresh folder for one test, removed with everything in it afterwards.
-struct TempFolder {
-    fs::path path;
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        path = fs::temp_directory_path() /
-               ("vantrel-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::create_directories(path);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
-
-// Sets or unsets an environment variable and puts the old value back afterwards.
-struct EnvGuard {
-    std::string name;
-    std::optional<std::string> old;
-    EnvGuard(const char* variable, const char* value) : name(variable) {
-        if (const char* current = std::getenv(variable)) {
-            old = current;
-        }
-        set(value);
-    }
-    ~EnvGuard() { set(old ? old->c_str() : nullptr); }
-    void set(const char* value) const {
-        if (value != nullptr) {
-            ::setenv(name.c_str(), value, 1);
-        } else {
-            ::unsetenv(name.c_str());
-        }
-    }
-};
 
 void put(const fs::path& file, const std::string& bytes) {
     ASSERT_TRUE(AtomicFile::write(file, bytes));

@@ -1,0 +1,294 @@
+#include "app/engine/Monitor.h"
+
+#include "app/engine/AtomicFile.h"
+#include "app/engine/scripted/ScriptedMachine.h"
+#include "app/engine/scripted/VirtualScheduler.h"
+#include "tests/TestSupport.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+constexpr Timestamp start{813147840};
+
+std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void put(const fs::path& file, const std::string& bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::vector<fs::path> asideCopies(const fs::path& file) {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(file.parent_path())) {
+        if (entry.path().filename().string().starts_with(file.filename().string() +
+                                                         ".unreadable-")) {
+            found.push_back(entry.path());
+        }
+    }
+    return found;
+}
+
+USBDevice device(std::uint64_t id, std::string name, std::vector<Capability> caps,
+                 std::string serial = "") {
+    USBDevice d;
+    d.id = id;
+    d.name = std::move(name);
+    d.vendor = "Acme";
+    d.vendorID = 0x1234;
+    d.productID = 0x5678;
+    d.serial = std::move(serial);
+    d.locationID = 0x01100000;
+    d.caps = std::move(caps);
+    return d;
+}
+
+// A Monitor on a scripted machine in virtual time, with its files in a scratch folder.
+struct Rig {
+    TempFolder folder;
+    MonitorFiles files{folder.path / "config/Vantrel/defaults.json",
+                       folder.path / "data/Vantrel/events.json"};
+    VirtualScheduler scheduler{start};
+    ScriptedMachine machine;
+    ScriptedKeyboardWatcher keyboard{machine, scheduler};
+    std::vector<std::string> notifications;
+    RecordingNotifier notifier{[this](const std::string& body) { notifications.push_back(body); }};
+    RecordingPanel panel{nullptr};
+    std::unique_ptr<Monitor> monitor;
+
+    void launch() {
+        monitor.reset();
+        monitor = std::make_unique<Monitor>(
+            MonitorProviders{machine, keyboard, notifier, panel, scheduler, scheduler}, files);
+    }
+    void advance(double seconds) { scheduler.runUntil(scheduler.now() + seconds, true); }
+    json settings() const { return json::parse(contents(files.settings)); }
+};
+
+TEST(Monitor, LogKeepsTheNewestFiveHundredOnDiskAndInMemory) {
+    Rig rig;
+    rig.launch(); // logs the baseline line
+    for (int i = 0; i < 500; ++i) {
+        rig.monitor->log(Event::Level::info, "event " + std::to_string(i), false);
+    }
+    const auto& events = rig.monitor->events();
+    ASSERT_EQ(events.size(), Monitor::maxEvents);
+    EXPECT_EQ(events.front().text, "event 499");
+    EXPECT_EQ(events.back().text, "event 0"); // the baseline line was the oldest and went
+    const json stored = json::parse(contents(rig.files.events));
+    ASSERT_EQ(stored.size(), 500u);
+    EXPECT_EQ(stored.front()["text"], "event 499");
+
+    // The log survives a restart (which, with no device ever recorded, baselines again).
+    rig.launch();
+    EXPECT_EQ(rig.monitor->events().at(1).text, "event 499");
+}
+
+TEST(Monitor, NotificationsFollowTheNotifyFlagAndWarningsAwaitReview) {
+    Rig rig;
+    rig.launch();
+    rig.monitor->log(Event::Level::warning, "quiet warning", false);
+    rig.monitor->log(Event::Level::warning, "loud warning", true);
+    rig.monitor->log(Event::Level::info, "loud info", true);
+    EXPECT_EQ(rig.notifications, (std::vector<std::string>{"loud warning", "loud info"}));
+    ASSERT_EQ(rig.monitor->unreviewed().size(), 2u);
+    EXPECT_EQ(rig.monitor->unreviewed()[0].text, "loud warning");
+
+    rig.monitor->markAllReviewed();
+    EXPECT_TRUE(rig.monitor->unreviewed().empty());
+    for (const auto& e : json::parse(contents(rig.files.events))) {
+        EXPECT_TRUE(e["reviewed"].get<bool>());
+    }
+}
+
+TEST(Monitor, DemoMonitorKeepsEverythingInMemory) {
+    Rig rig;
+    auto demo = Monitor::demo(MonitorProviders{rig.machine, rig.keyboard, rig.notifier, rig.panel,
+                                               rig.scheduler, rig.scheduler},
+                              start);
+    for (int i = 0; i < 501; ++i) {
+        demo->log(Event::Level::warning, "demo " + std::to_string(i), true);
+    }
+    demo->setAutoPause(false);
+    demo->approveScope(device(1, "Drive", {Capability::storage}));
+    EXPECT_EQ(demo->events().size(), Monitor::maxEvents);
+    EXPECT_TRUE(rig.notifications.empty());
+    EXPECT_FALSE(fs::exists(rig.files.events));
+    EXPECT_FALSE(fs::exists(rig.files.settings));
+    EXPECT_EQ(rig.scheduler.pending(), 0u); // it never scans
+}
+
+TEST(Monitor, UnreadableStoredStateIsKeptAsideBeforeItIsReplaced) {
+    const std::string brokenEvents = R"([{"id":"6F1C3B0E-8F2A-4C55-9D3B-2B7E0E5C9A11","date":1,)"
+                                     R"("level":"info","text":"no reviewed flag"}])";
+    const std::string oddSettings =
+        R"({"knownUSB": "not a map", "deviceHistory": "{broken", "developerMode": true})";
+    Rig rig;
+    put(rig.files.events, brokenEvents);
+    put(rig.files.settings, oddSettings);
+    rig.machine.state.usb = {device(1, "Drive", {Capability::storage})};
+    rig.launch();
+
+    // Both start empty, as if nothing had been stored...
+    ASSERT_EQ(rig.monitor->events().size(), 1u);
+    EXPECT_EQ(rig.monitor->events()[0].text,
+              "Vantrel started. Recorded 1 connected USB devices as your trusted baseline.");
+    EXPECT_EQ(rig.monitor->knownUSB().size(), 1u);
+    // ...but what was there is kept, byte for byte, and the rest of the settings survive.
+    const auto eventsAside = asideCopies(rig.files.events);
+    const auto settingsAside = asideCopies(rig.files.settings);
+    ASSERT_EQ(eventsAside.size(), 1u);
+    ASSERT_EQ(settingsAside.size(), 1u);
+    EXPECT_EQ(contents(eventsAside[0]), brokenEvents);
+    EXPECT_EQ(contents(settingsAside[0]), oddSettings);
+    EXPECT_EQ(rig.settings()["developerMode"], true);
+
+    // Once replaced by readable state, nothing more is set aside.
+    rig.launch();
+    rig.monitor->log(Event::Level::info, "later", false);
+    EXPECT_EQ(asideCopies(rig.files.events).size(), 1u);
+    EXPECT_EQ(asideCopies(rig.files.settings).size(), 1u);
+}
+
+TEST(Monitor, StoredSettingsLoadByTheirShape) {
+    struct Case {
+        const char* stored;
+        bool autoPause;
+        std::map<std::string, std::vector<std::string>> known;
+    };
+    const Case cases[] = {
+        {R"({})", true, {}},
+        {R"({"autoPause": "no"})", true, {}},
+        {R"({"autoPause": false})", false, {}},
+        {R"({"knownUSB": {"05ac:029c:": ["Keyboard/mouse", "Network/serial", "hub", "x"]}})",
+         true,
+         {{"05ac:029c:", {"input", "network", "hub", "x"}}}},
+        {R"({"knownUSB": {"05ac:029c:": "input"}})", true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        Rig rig;
+        put(rig.files.settings, c.stored);
+        rig.launch();
+        EXPECT_EQ(rig.monitor->autoPause(), c.autoPause);
+        EXPECT_EQ(rig.monitor->knownUSB(), c.known);
+        // The value read at start is not written back.
+        EXPECT_EQ(contents(rig.files.settings), c.stored);
+    }
+}
+
+TEST(Monitor, KeystrokeGuardStartsOnlyWhenStoredOnAndAlreadyPermitted) {
+    struct Case {
+        const char* stored;
+        bool access;
+        bool on;
+    };
+    const Case cases[] = {
+        {R"({"keystrokeGuard": true})", true, true},
+        {R"({"keystrokeGuard": true})", false, false},
+        {R"({"keystrokeGuard": "yes"})", true, false},
+        {R"({})", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        Rig rig;
+        put(rig.files.settings, c.stored);
+        rig.machine.state.inputAccess = c.access;
+        rig.launch();
+        EXPECT_EQ(rig.monitor->keystrokeGuardOn(), c.on);
+    }
+
+    Rig refused;
+    refused.machine.state.inputAccess = false;
+    refused.launch();
+    refused.monitor->setKeystrokeGuard(true);
+    EXPECT_FALSE(refused.monitor->keystrokeGuardOn());
+    EXPECT_EQ(refused.settings()["keystrokeGuard"], true);
+}
+
+TEST(Monitor, CyclesRunOnTheTimerOnDeviceChangesAndAfterASettlingDevice) {
+    Rig rig;
+    std::vector<std::string> cycles;
+    rig.launch();
+    rig.monitor->setTrace({[&](std::string_view reason) {
+                               cycles.emplace_back(std::to_string(static_cast<int>(
+                                                       (rig.scheduler.now() - start) * 10)) +
+                                                   " " + std::string(reason));
+                           },
+                           nullptr});
+    rig.advance(1);
+    rig.machine.state.usb = {device(7, "Keypad", {Capability::input})};
+    rig.monitor->deviceChanged();
+    rig.advance(3);
+    EXPECT_EQ(cycles, (std::vector<std::string>{"10 device", "26 follow-up", "30 timer"}));
+    ASSERT_FALSE(rig.monitor->events().empty());
+    EXPECT_TRUE(rig.monitor->events()[0].text.starts_with("New USB device never seen before: "));
+
+    // Once the Monitor is gone its timer and follow-ups do nothing.
+    rig.monitor.reset();
+    rig.advance(10);
+    EXPECT_EQ(cycles.size(), 3u);
+}
+
+TEST(Monitor, EverydayDevicesLeaveOutPureInfrastructure) {
+    Rig rig;
+    USBDevice blockedHub = device(3, "Blocked Hub", {Capability::hub});
+    blockedHub.blocked = true;
+    rig.machine.state.usb = {device(1, "Dock", {Capability::hub, Capability::display}),
+                             device(2, "Charger", {}), blockedHub,
+                             device(4, "Hub Keyboard", {Capability::input, Capability::hub})};
+    rig.launch();
+    std::vector<std::string> names;
+    for (const USBDevice& d : rig.monitor->everydayDevices()) {
+        names.push_back(d.name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Charger", "Blocked Hub", "Hub Keyboard"}));
+}
+
+TEST(Monitor, TrustOfADeviceSeenOnceIgnoresItsHistory) {
+    Rig rig;
+    rig.machine.state.usb = {device(1, "Keypad", {Capability::input}, "S1")};
+    rig.launch();
+    const USBDevice d = rig.monitor->usb().at(0);
+    ASSERT_EQ(rig.monitor->history().at(d.key()).timesSeen, 1);
+    const TrustScore once = rig.monitor->trust(d);
+    EXPECT_EQ(once.history, std::vector<std::string>{"First time on this computer."});
+
+    // Seen again on a later plug-in, the history counts.
+    rig.machine.state.usb = {};
+    rig.monitor->deviceChanged();
+    rig.machine.state.usb = {device(2, "Keypad", {Capability::input}, "S1")};
+    rig.monitor->deviceChanged();
+    rig.advance(2);
+    const TrustScore twice = rig.monitor->trust(rig.monitor->usb().at(0));
+    EXPECT_EQ(twice.history.at(0), "Connected 2 times since Oct 8, 2026.");
+}
+
+TEST(Monitor, ObserversHearEveryChange) {
+    Rig rig;
+    rig.launch();
+    int calls = 0;
+    rig.monitor->observe([&] { ++calls; });
+    rig.monitor->setAutoPause(false);
+    EXPECT_GE(calls, 1);
+    const int before = calls;
+    rig.advance(3); // one timer cycle
+    EXPECT_GT(calls, before);
+    EXPECT_EQ(rig.settings()["autoPause"], false);
+}
+
+} // namespace
+} // namespace vantrel
