@@ -10,9 +10,9 @@
 
 namespace vantrel {
 
-Monitor::Monitor(MonitorProviders providers, MonitorFiles files)
+Monitor::Monitor(MonitorProviders providers, MonitorFiles files, Trace trace)
     : p_(providers), settings_(std::move(files.settings)), eventStore_(std::move(files.events)),
-      self_(std::make_shared<Monitor*>(this)) {
+      trace_(std::move(trace)), self_(std::make_shared<Monitor*>(this)) {
     networkStore_ = p_.machine.openNetworkStore();
     prevCountersAt_ = p_.clock.now();
 

@@ -47,9 +47,17 @@ class Monitor {
     static constexpr double followUpDelay = 1.6; // seconds to the scan after a settling device
     static constexpr double cycleInterval = 3.0; // seconds between timer cycles
 
+    // What a replay or a test wants to see of the inner workings.
+    struct Trace {
+        std::function<void(std::string_view reason)>
+            cycle; // "start", "timer", "device", "follow-up"
+        std::function<void(const Event& event, bool notify)> log;
+    };
+
     // Loads the stored state, arms the keyboard handler, runs the first scan cycle and starts
-    // the repeating timer.
-    Monitor(MonitorProviders providers, MonitorFiles files = {});
+    // the repeating timer. `trace` sees every cycle and log line from the first on.
+    Monitor(MonitorProviders providers, MonitorFiles files = {}, Trace trace = {});
+    void setTrace(Trace trace) { trace_ = std::move(trace); }
     // A Monitor that loads and saves nothing, posts no notification, touches nothing on the
     // machine and never scans; it scores devices at the fixed time `clock`. Demo mode fills it.
     static std::unique_ptr<Monitor> demo(MonitorProviders providers, Timestamp clock);
@@ -102,14 +110,6 @@ class Monitor {
     // The event log.
     void log(Event::Level level, std::string text, bool notify);
     void notifyUser(const std::string& text);
-
-    // What a replay or a test wants to see of the inner workings.
-    struct Trace {
-        std::function<void(std::string_view reason)>
-            cycle; // "start", "timer", "device", "follow-up"
-        std::function<void(const Event& event, bool notify)> log;
-    };
-    void setTrace(Trace trace) { trace_ = std::move(trace); }
 
   private:
     struct DemoTag {};

@@ -43,32 +43,31 @@ ScriptedMachine::networkInterfaces(const std::map<std::string, IfCounters>& coun
 
 std::vector<std::string> ScriptedMachine::serialUsers(const std::string& path) {
     auto users = lookup(state.serialUsers, path, std::vector<std::string>{});
-    report("serialUsers", {path}, users);
+    report("serialUsers", nlohmann::json::array({path}), users);
     return users;
 }
 
 std::vector<std::string> ScriptedMachine::mountedVolumes(const std::string& disk) {
     auto volumes = lookup(state.volumes, disk, std::vector<std::string>{});
-    report("mountedVolumes", {disk}, volumes);
+    report("mountedVolumes", nlohmann::json::array({disk}), volumes);
     return volumes;
 }
 
 std::optional<std::string> ScriptedMachine::serviceName(const std::string& interfaceName) {
-    auto service =
-        lookup(state.results.serviceName, interfaceName, std::optional<std::string>{});
-    report("serviceName", {interfaceName}, optionalText(service));
+    auto service = lookup(state.results.serviceName, interfaceName, std::optional<std::string>{});
+    report("serviceName", nlohmann::json::array({interfaceName}), optionalText(service));
     return service;
 }
 
 bool ScriptedMachine::ejectDisk(const std::string& disk) {
     const bool ok = lookup(state.results.ejectDisk, disk, true);
-    report("ejectDisk", {disk}, ok);
+    report("ejectDisk", nlohmann::json::array({disk}), ok);
     return ok;
 }
 
 bool ScriptedMachine::setNetworkService(const std::string& service, bool on) {
     const bool ok = lookup(state.results.setNetworkService, service, true);
-    report("setNetworkService", {service, on}, ok);
+    report("setNetworkService", nlohmann::json::array({service, on}), ok);
     return ok;
 }
 
@@ -79,7 +78,7 @@ bool ScriptedMachine::lockScreen() {
 
 bool ScriptedKeyboardWatcher::seize(std::uint64_t registryID) {
     const bool ok = lookup(machine_.state.results.seize, registryID, true);
-    machine_.report("seize", {registryID}, ok);
+    machine_.report("seize", nlohmann::json::array({registryID}), ok);
     return ok;
 }
 

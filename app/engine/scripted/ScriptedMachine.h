@@ -21,8 +21,8 @@ struct MachineResults {
     std::map<std::string, bool> ejectDisk; // by disk
     bool lockScreen = true;
     std::map<std::string, std::optional<std::string>> serviceName; // by interface
-    std::map<std::string, bool> setNetworkService;                  // by service
-    std::map<std::uint64_t, bool> seize;                            // by keyboard registry id
+    std::map<std::string, bool> setNetworkService;                 // by service
+    std::map<std::uint64_t, bool> seize;                           // by keyboard registry id
 };
 
 struct MachineState {
