@@ -277,6 +277,38 @@ TEST(Monitor, TrustOfADeviceSeenOnceIgnoresItsHistory) {
     EXPECT_EQ(twice.history.at(0), "Connected 2 times since Oct 8, 2026.");
 }
 
+TEST(Monitor, RatesAreMeasuredOverTheRealIntervalAndResetCountersGiveNone) {
+    Rig rig;
+    NetInterface lan;
+    lan.id = "enx1";
+    lan.name = "USB LAN";
+    lan.active = true;
+    lan.counters = {1'000'000, 50'000, 0, 0};
+    rig.machine.state.nets = {lan};
+    USBDevice adapter = device(1, "USB LAN", {Capability::network});
+    adapter.netNames = {"enx1"};
+    rig.machine.state.usb = {adapter};
+    rig.launch();
+
+    rig.machine.state.nets[0].counters = {4'000'000, 80'000, 0, 0};
+    rig.advance(3);
+    ASSERT_EQ(rig.monitor->nets().size(), 1u);
+    EXPECT_DOUBLE_EQ(rig.monitor->nets()[0].inRate, 1'000'000);
+    EXPECT_DOUBLE_EQ(rig.monitor->nets()[0].outRate, 10'000);
+    EXPECT_EQ(rig.monitor->activity().at(1), "enx1 \u2193 1 MB/s \u2191 10 KB/s");
+
+    // A counter that went backwards gives no rate for that direction; the other still counts.
+    rig.machine.state.nets[0].counters = {10, 110'000, 0, 0};
+    rig.advance(3);
+    EXPECT_DOUBLE_EQ(rig.monitor->nets()[0].inRate, 0);
+    EXPECT_DOUBLE_EQ(rig.monitor->nets()[0].outRate, 10'000);
+
+    // Two cycles at the same moment divide by a millisecond, not by zero.
+    rig.machine.state.nets[0].counters = {1010, 110'000, 0, 0};
+    rig.monitor->deviceChanged();
+    EXPECT_DOUBLE_EQ(rig.monitor->nets()[0].inRate, 1'000'000);
+}
+
 TEST(Monitor, ObserversHearEveryChange) {
     Rig rig;
     rig.launch();
