@@ -7,7 +7,7 @@ packages=(
   # toolchain
   g++ cmake make pkg-config
   # libraries
-  libicu-dev nlohmann-json3-dev
+  libicu-dev nlohmann-json3-dev libudev-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
 )

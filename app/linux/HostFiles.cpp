@@ -1,0 +1,208 @@
+#include "app/linux/HostFiles.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vantrel::HostFiles {
+namespace {
+
+std::atomic<std::uint64_t> openCount{0};
+
+constexpr std::string_view replacement = "\xEF\xBF\xBD"; // U+FFFD
+
+bool isContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+// Reads up to `limit` bytes of an open descriptor, going on after interruptions and short reads.
+// A descriptor that would block counts as ended.
+std::optional<std::string> readAll(int fd, std::size_t limit) {
+    std::string bytes;
+    // sysfs attributes fit in one page, so one buffer of the limit (or less) is enough almost
+    // always; growing stays bounded by `limit`.
+    bytes.resize(std::min<std::size_t>(limit, 4096));
+    std::size_t used = 0;
+    while (used < limit) {
+        if (used == bytes.size()) {
+            bytes.resize(std::min(limit, bytes.size() * 2));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                break;
+            }
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;
+        }
+        used += static_cast<std::size_t>(n);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+} // namespace
+
+std::filesystem::path path(std::string_view absolute) {
+    const char* root = std::getenv("VANTREL_ROOT");
+    if (root == nullptr || *root == '\0') {
+        return std::filesystem::path(absolute);
+    }
+    std::string joined(root);
+    while (joined.size() > 1 && joined.back() == '/') {
+        joined.pop_back();
+    }
+    if (!absolute.empty() && absolute.front() != '/') {
+        joined += '/';
+    }
+    joined += absolute;
+    return std::filesystem::path(std::move(joined));
+}
+
+std::optional<std::string> read(const std::filesystem::path& file, std::size_t limit) {
+    // Non-blocking, so that a FIFO put where an attribute should be cannot hold the caller; the
+    // type check below then refuses it (and every device node) before anything is read.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    openCount.fetch_add(1, std::memory_order_relaxed);
+    struct stat info {};
+    std::optional<std::string> bytes;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        bytes = readAll(fd, limit);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+std::string repairedUTF8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t size = bytes.size();
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char lead = b[i];
+        if (lead < 0x80) {
+            out += static_cast<char>(lead);
+            ++i;
+            continue;
+        }
+        // The length of the sequence and the range its second byte must fall in; the narrower
+        // ranges rule out overlong forms, surrogates and code points above U+10FFFF.
+        std::size_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        }
+        // Each maximal prefix of a well-formed sequence becomes one U+FFFD, so the bytes after a
+        // broken sequence are read afresh.
+        std::size_t next = i + 1;
+        if (length != 0 && next < size && b[next] >= low && b[next] <= high) {
+            ++next;
+            while (next < i + length && next < size && isContinuation(b[next])) {
+                ++next;
+            }
+        }
+        if (length != 0 && next == i + length) {
+            out.append(bytes.substr(i, length));
+        } else {
+            out += replacement;
+        }
+        i = next;
+    }
+    return out;
+}
+
+std::optional<std::string> attribute(const std::filesystem::path& file) {
+    auto bytes = read(file);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    if (!bytes->empty() && bytes->back() == '\n') {
+        bytes->pop_back();
+    }
+    return repairedUTF8(*bytes);
+}
+
+std::optional<std::string_view> ueventValue(std::string_view uevent, std::string_view key) {
+    while (!uevent.empty()) {
+        const std::size_t end = uevent.find('\n');
+        std::string_view line = uevent.substr(0, end);
+        if (line.size() > key.size() && line.substr(0, key.size()) == key &&
+            line[key.size()] == '=') {
+            return line.substr(key.size() + 1);
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        uevent.remove_prefix(end + 1);
+    }
+    return std::nullopt;
+}
+
+std::vector<Entry> entries(const std::filesystem::path& folder) {
+    std::vector<Entry> found;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return found;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        ::close(fd);
+        return found;
+    }
+    while (found.size() < entryLimit) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            break;
+        }
+        const std::string_view name(entry->d_name);
+        if (name == "." || name == "..") {
+            continue;
+        }
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat info {};
+            if (::fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+                type = S_ISLNK(info.st_mode)   ? DT_LNK
+                       : S_ISDIR(info.st_mode) ? DT_DIR
+                       : S_ISREG(info.st_mode) ? DT_REG
+                                               : DT_UNKNOWN;
+            }
+        }
+        const Entry::Kind kind = type == DT_REG   ? Entry::file
+                                 : type == DT_DIR ? Entry::folder
+                                 : type == DT_LNK ? Entry::link
+                                                  : Entry::other;
+        found.push_back(Entry{std::string(name), kind});
+    }
+    ::closedir(dir);
+    return found;
+}
+
+std::uint64_t opens() {
+    return openCount.load(std::memory_order_relaxed);
+}
+
+} // namespace vantrel::HostFiles

@@ -1,0 +1,55 @@
+// Reading the machine's files the way every Linux probe does: under $VANTREL_ROOT when it is
+// set (a test's fixture tree), bounded in size, and with bytes that are not UTF-8 repaired.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel::HostFiles {
+
+// The largest attribute file a probe reads; anything longer is cut at this size.
+inline constexpr std::size_t attributeLimit = 4096;
+
+// `absolute` ("/sys/bus/usb/devices") under $VANTREL_ROOT when that is set and not empty.
+std::filesystem::path path(std::string_view absolute);
+
+// The file's bytes, at most `limit` of them; none when it is missing, unreadable or not a
+// regular file or sysfs attribute. Never blocks on a pipe or a device node.
+std::optional<std::string> read(const std::filesystem::path& file,
+                                std::size_t limit = attributeLimit);
+
+// `bytes` with every ill-formed UTF-8 sequence replaced by U+FFFD.
+std::string repairedUTF8(std::string_view bytes);
+
+// A sysfs text attribute: read, repaired, with one trailing line feed removed.
+std::optional<std::string> attribute(const std::filesystem::path& file);
+
+// "value" of the line "KEY=value" in the text of a sysfs `uevent` file; none when no line has
+// that key. The first such line wins.
+std::optional<std::string_view> ueventValue(std::string_view uevent, std::string_view key);
+
+// One entry of a folder, with its type as the folder reports it; a symbolic link is a `link`
+// whatever it points at.
+struct Entry {
+    enum Kind : std::uint8_t { file, folder, link, other };
+    std::string name;
+    Kind kind = other;
+};
+
+// The largest number of entries `entries` gives for one folder.
+inline constexpr std::size_t entryLimit = 4096;
+
+// The entries of `folder` without "." and "..", in the order the file system gives them, at
+// most `entryLimit`; none when it cannot be opened. Links are not followed.
+std::vector<Entry> entries(const std::filesystem::path& folder);
+
+// How many files `read` has opened in this process so far. The benchmarks count a scan's opens
+// with it.
+std::uint64_t opens();
+
+} // namespace vantrel::HostFiles

@@ -1,0 +1,59 @@
+// The snapshot probes of the machine: USB devices, input devices, ports and network. Each call
+// reads sysfs and procfs afresh (under $VANTREL_ROOT when that is set), keeps nothing between
+// calls and never opens a device.
+#pragma once
+
+#include "app/engine/Devices.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vantrel::Scanner {
+
+// ---- USB devices ------------------------------------------------------------------------------
+
+// Every USB device attached to the machine, hubs and held-back devices included, sorted by
+// locationID (a stable sort, so equal locations keep the order of the walk over
+// /sys/bus/usb/devices, which goes by name). Root hubs (usbN) are the host controllers' stand-ins
+// and are not listed. Empty when /sys/bus/usb/devices cannot be read.
+std::vector<USBDevice> usbDevices();
+
+// ---- Input devices and ports ------------------------------------------------------------------
+
+// The distinct keyboards and pointing devices of /sys/class/input, whatever their bus: devices
+// that are not built in first, then by name. Devices with the same transport, ids and name are
+// one record, a keyboard if any of them is one.
+std::vector<InputDevice> inputDevices();
+
+// One input device that is a keyboard, for the keyboard watcher.
+struct KeyboardNode {
+    std::uint64_t registryID = 0; // the inode of its /sys/class/input/inputN folder
+    std::string name;             // empty when the device gives none
+    bool builtIn = false;
+    std::vector<std::string> eventPaths; // "/dev/input/eventN", sorted
+};
+
+// Every input device that is a keyboard, in the kernel's registration order, unmerged.
+std::vector<KeyboardNode> keyboardNodes();
+
+// The physical USB ports, Type-C connectors and hot-plug root-hub ports, sorted by id.
+std::vector<PortInfo> ports();
+
+// ---- Network ----------------------------------------------------------------------------------
+
+// The kernel's counters of every interface, by name.
+std::map<std::string, IfCounters> interfaceCounters();
+
+// The interfaces worth showing, with their counters from `counters`: the primary interface
+// first, then active ones, then by name. Rates are 0.
+std::vector<NetInterface> networkInterfaces(const std::map<std::string, IfCounters>& counters);
+
+// Primary interface, router, DNS servers and proxies.
+NetConfig netConfig();
+
+// Whether the network state can be read at all.
+bool networkStoreAvailable();
+
+} // namespace vantrel::Scanner
