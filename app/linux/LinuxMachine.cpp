@@ -1,5 +1,6 @@
 #include "app/linux/LinuxMachine.h"
 
+#include "app/linux/Actions.h"
 #include "app/linux/Scanner.h"
 
 namespace vantrel {
@@ -33,29 +34,28 @@ NetConfig LinuxMachine::netConfig() {
     return Scanner::netConfig();
 }
 
-// The system actions are not wired in yet: until they are, nothing is found and nothing is done.
-std::vector<std::string> LinuxMachine::serialUsers(const std::string&) {
-    return {};
+std::vector<std::string> LinuxMachine::serialUsers(const std::string& path) {
+    return Actions::serialUsers(path);
 }
 
-std::vector<std::string> LinuxMachine::mountedVolumes(const std::string&) {
-    return {};
+std::vector<std::string> LinuxMachine::mountedVolumes(const std::string& disk) {
+    return Actions::mountedVolumes(disk);
 }
 
-std::optional<std::string> LinuxMachine::serviceName(const std::string&) {
-    return std::nullopt;
+std::optional<std::string> LinuxMachine::serviceName(const std::string& interfaceName) {
+    return Actions::serviceName(interfaceName);
 }
 
-bool LinuxMachine::ejectDisk(const std::string&) {
-    return false;
+bool LinuxMachine::ejectDisk(const std::string& disk) {
+    return Actions::ejectDisk(disk);
 }
 
-bool LinuxMachine::setNetworkService(const std::string&, bool) {
-    return false;
+bool LinuxMachine::setNetworkService(const std::string& service, bool on) {
+    return Actions::setNetworkService(service, on);
 }
 
 bool LinuxMachine::lockScreen() {
-    return false;
+    return Actions::lockScreen();
 }
 
 } // namespace vantrel

@@ -1,5 +1,5 @@
 // The machine as the Monitor sees it on Linux: the probes read sysfs and procfs through the
-// Scanner functions.
+// Scanner functions; the system actions run the desktop's tools through Actions.
 #pragma once
 
 #include "app/engine/Seams.h"

@@ -1,0 +1,530 @@
+// The system actions. Tools:
+// - NetworkManager's nmcli for the connection on an interface (`-g` prints the bare value, with
+//   ':' and '\' escaped by a backslash);
+// - pkexec running nmcli to take a connection down or up: polkit asks for the password, and a
+//   refused or cancelled prompt makes pkexec exit 126 (127 when it cannot authorise at all);
+// - udisksctl to unmount file systems and power a drive off, under the user's own rights;
+// - loginctl to lock the session we run in.
+// Processes holding a serial line come from the descriptor links in /proc/<pid>/fd, mounted
+// volumes from /proc/self/mountinfo matched by device number against /sys/block.
+#include "app/linux/Actions.h"
+
+#include "app/linux/HostFiles.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <string_view>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+
+extern char** environ;
+
+namespace vantrel::Actions {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr const char* nmcli = "/usr/bin/nmcli";
+constexpr const char* pkexec = "/usr/bin/pkexec";
+constexpr const char* udisksctl = "/usr/bin/udisksctl";
+constexpr const char* loginctl = "/usr/bin/loginctl";
+
+// pkexec waits for a person to read the polkit dialog and type a password; 30 seconds would
+// cut some of them off.
+constexpr std::chrono::milliseconds promptTimeout{120'000};
+
+// The mount table of a container host can run to thousands of lines.
+constexpr std::size_t mountTableLimit = std::size_t{16} << 20;
+
+// A descriptor closed when it goes out of scope.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+
+  private:
+    int fd_;
+};
+
+// `fd` moved to 3 or above, so that the child's dup2 onto 0, 1 and 2 cannot overwrite it when
+// the caller runs with one of its standard descriptors closed.
+int aboveStandard(int fd) {
+    if (fd < 0 || fd > 2) {
+        return fd;
+    }
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    ::close(fd);
+    return moved;
+}
+
+// Reads what the pipe holds now into `out`, keeping at most outputLimit bytes and dropping the
+// rest. False once the pipe has reached its end (or failed, which ends it as well).
+bool readAvailable(int fd, std::string& out) {
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            const std::size_t room = outputLimit - out.size();
+            out.append(buffer, std::min(room, static_cast<std::size_t>(n)));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+}
+
+// The child's exit code; -1 when a signal ended it.
+int exitCode(int waitStatus) {
+    return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+}
+
+// Kills the child and what it started (its process group), then reaps it.
+void killGroup(pid_t pid) {
+    ::kill(-pid, SIGKILL);
+    ::kill(pid, SIGKILL);
+    int ignored = 0;
+    while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// The spawn set-up for one child: descriptors 0, 1, 2 and nothing else, signal mask and the
+// dispositions we may have changed put back, its own process group so that a time-out can
+// kill what it started.
+struct SpawnSetup {
+    posix_spawn_file_actions_t actions{};
+    posix_spawnattr_t attributes{};
+    bool ready = false;
+
+    SpawnSetup(int devNull, int output) {
+        if (posix_spawn_file_actions_init(&actions) != 0) {
+            return;
+        }
+        if (posix_spawnattr_init(&attributes) != 0) {
+            posix_spawn_file_actions_destroy(&actions);
+            return;
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        for (const int signal : {SIGPIPE, SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGCHLD, SIGALRM,
+                                 SIGUSR1, SIGUSR2, SIGTSTP, SIGTTIN, SIGTTOU}) {
+            sigaddset(&defaults, signal);
+        }
+        ready =
+            posix_spawn_file_actions_adddup2(&actions, devNull, STDIN_FILENO) == 0 &&
+            posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO) == 0 &&
+            posix_spawn_file_actions_adddup2(&actions, devNull, STDERR_FILENO) == 0 &&
+            posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0 &&
+            posix_spawnattr_setsigmask(&attributes, &none) == 0 &&
+            posix_spawnattr_setsigdefault(&attributes, &defaults) == 0 &&
+            posix_spawnattr_setpgroup(&attributes, 0) == 0 &&
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
+                                                      POSIX_SPAWN_SETPGROUP) == 0;
+    }
+    ~SpawnSetup() {
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+};
+
+// A disk or partition name as the kernel gives it: lower-case letters and digits only, so it
+// can neither leave /sys/block and /dev nor be read as an option.
+bool plainKernelName(std::string_view name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    });
+}
+
+bool allDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "8:17", the form both sysfs `dev` files and mountinfo give device numbers in.
+bool deviceNumber(std::string_view text) {
+    const std::size_t colon = text.find(':');
+    return colon != std::string_view::npos && allDigits(text.substr(0, colon)) &&
+           allDigits(text.substr(colon + 1));
+}
+
+std::string_view trimmed(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r\n\v\f";
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// ---- Block devices and mounts -------------------------------------------------------------
+
+struct BlockDevice {
+    std::string name;   // "sdb1"
+    std::string number; // "8:17"
+};
+
+// The whole disk first, then its partitions: the real folders below /sys/block/<disk> that
+// carry the disk's name and a device number ("queue", "power" and the links are not
+// partitions). Empty when the disk is not there.
+std::vector<BlockDevice> blockDevices(const std::string& disk) {
+    std::vector<BlockDevice> devices;
+    if (!plainKernelName(disk)) {
+        return devices;
+    }
+    const std::string folder = "/sys/block/" + disk;
+    const auto number = HostFiles::attribute(HostFiles::path(folder + "/dev"));
+    if (!number || !deviceNumber(*number)) {
+        return devices;
+    }
+    devices.push_back({disk, *number});
+    for (const auto& entry : HostFiles::entries(HostFiles::path(folder))) {
+        if (entry.kind != HostFiles::Entry::folder || entry.name.size() <= disk.size() ||
+            !entry.name.starts_with(disk) || !plainKernelName(entry.name)) {
+            continue;
+        }
+        const auto part = HostFiles::attribute(HostFiles::path(folder + "/" + entry.name + "/dev"));
+        if (part && deviceNumber(*part)) {
+            devices.push_back({entry.name, *part});
+        }
+    }
+    // sdb2 before sdb10.
+    std::sort(devices.begin() + 1, devices.end(), [](const auto& a, const auto& b) {
+        return std::pair(a.name.size(), a.name) < std::pair(b.name.size(), b.name);
+    });
+    return devices;
+}
+
+struct Mount {
+    std::string number;     // "8:17"
+    std::string mountPoint; // escaped as the kernel writes it
+};
+
+// The mounts of /proc/self/mountinfo in its order. A line reads
+// "36 25 8:17 / /media/ann/My\040Stick rw,nosuid - vfat /dev/sdb1 rw".
+std::vector<Mount> mounts() {
+    std::vector<Mount> found;
+    const auto text = HostFiles::read(HostFiles::path("/proc/self/mountinfo"), mountTableLimit);
+    if (!text) {
+        return found;
+    }
+    std::string_view rest(*text);
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        std::string_view fields[5];
+        std::size_t count = 0;
+        while (count < 5 && !line.empty()) {
+            const std::size_t space = line.find(' ');
+            fields[count++] = line.substr(0, space);
+            line.remove_prefix(space == std::string_view::npos ? line.size() : space + 1);
+        }
+        if (count == 5 && deviceNumber(fields[2]) && !fields[4].empty()) {
+            found.push_back({std::string(fields[2]), std::string(fields[4])});
+        }
+    }
+    return found;
+}
+
+// The kernel writes space, tab, line feed and backslash in a mount point as \040, \011, \012
+// and \134; any three-digit octal escape is undone the same way.
+std::string unescapedMountPoint(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '3' &&
+            text[i + 2] >= '0' && text[i + 2] <= '7' && text[i + 3] >= '0' && text[i + 3] <= '7') {
+            out += static_cast<char>((text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 +
+                                     (text[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// The name shown for a volume: the last component of its mount point, "/" for the root.
+std::string volumeName(std::string_view escapedMountPoint) {
+    std::string point = unescapedMountPoint(escapedMountPoint);
+    while (point.size() > 1 && point.back() == '/') {
+        point.pop_back();
+    }
+    if (point == "/") {
+        return point;
+    }
+    return HostFiles::repairedUTF8(std::string_view(point).substr(point.find_last_of('/') + 1));
+}
+
+bool mounted(const std::vector<Mount>& table, const std::string& number) {
+    return std::any_of(table.begin(), table.end(),
+                       [&](const Mount& m) { return m.number == number; });
+}
+
+// ---- Processes ----------------------------------------------------------------------------
+
+// Whether one of the descriptor links in the folder `fdFolder` (relative to `proc`) points at
+// exactly `path`. A folder we may not open counts as holding nothing.
+bool holds(int proc, const std::string& fdFolder, const std::string& path, std::string& target) {
+    const int fd = ::openat(proc, fdFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    DIR* folder = ::fdopendir(fd);
+    if (folder == nullptr) {
+        ::close(fd);
+        return false;
+    }
+    bool found = false;
+    // One byte more than the path, so that a longer target cannot pass for it.
+    target.resize(path.size() + 1);
+    while (!found) {
+        const dirent* entry = ::readdir(folder);
+        if (entry == nullptr) {
+            break;
+        }
+        // Descriptors are links; "." and ".." are not worth a system call.
+        if (entry->d_name[0] == '.' || (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)) {
+            continue;
+        }
+        const ssize_t n =
+            ::readlinkat(::dirfd(folder), entry->d_name, target.data(), target.size());
+        found = n >= 0 && static_cast<std::size_t>(n) == path.size() &&
+                std::memcmp(target.data(), path.data(), path.size()) == 0;
+    }
+    ::closedir(folder);
+    return found;
+}
+
+} // namespace
+
+Result run(const std::string& path, const std::vector<std::string>& args,
+           std::chrono::milliseconds timeout) {
+    const auto deadline = SteadyClock::now() + timeout;
+    if (path.empty() || path.front() != '/' || path.find('\0') != std::string::npos) {
+        return {};
+    }
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 2);
+    argv.push_back(const_cast<char*>(path.c_str()));
+    for (const auto& arg : args) {
+        if (arg.find('\0') != std::string::npos) {
+            return {};
+        }
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    const std::string executable = HostFiles::path(path).string();
+
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        return {};
+    }
+    const Descriptor readEnd(ends[0]);
+    Descriptor writeEnd(aboveStandard(ends[1]));
+    Descriptor devNull(aboveStandard(::open("/dev/null", O_RDWR | O_CLOEXEC)));
+    if (writeEnd.get() < 0 || devNull.get() < 0 ||
+        ::fcntl(readEnd.get(), F_SETFL, O_NONBLOCK) != 0) {
+        return {};
+    }
+    pid_t pid = 0;
+    {
+        const SpawnSetup setup(devNull.get(), writeEnd.get());
+        if (!setup.ready || ::posix_spawn(&pid, executable.c_str(), &setup.actions,
+                                          &setup.attributes, argv.data(), environ) != 0) {
+            return {};
+        }
+    }
+    writeEnd.reset();
+    devNull.reset();
+
+    // Wakes us when the child ends even while something it started keeps the pipe open. Without
+    // it (kernels before 5.3) we look every 10 ms.
+    const Descriptor exitSignal(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    std::string output;
+    bool open = true;
+    bool exited = false;
+    int status = -1;
+    while (true) {
+        if (!exited) {
+            int waitStatus = 0;
+            pid_t reaped = 0;
+            do {
+                reaped = ::waitpid(pid, &waitStatus, WNOHANG);
+            } while (reaped < 0 && errno == EINTR);
+            // Reaped by someone else (SIGCHLD ignored), its status is lost: a failure.
+            exited = reaped != 0;
+            if (reaped == pid) {
+                status = exitCode(waitStatus);
+            }
+        }
+        if (exited) {
+            // Everything the child wrote is in the pipe by now; what comes later is not its.
+            if (open) {
+                readAvailable(readEnd.get(), output);
+            }
+            break;
+        }
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
+        if (left.count() <= 0) {
+            killGroup(pid);
+            return {};
+        }
+        pollfd watched[2];
+        nfds_t count = 0;
+        if (open) {
+            watched[count++] = {readEnd.get(), POLLIN, 0};
+        }
+        if (exitSignal.get() >= 0) {
+            watched[count++] = {exitSignal.get(), POLLIN, 0};
+        }
+        const std::chrono::milliseconds slice = exitSignal.get() >= 0 ? 60'000ms : 10ms;
+        const int ready = ::poll(watched, count, static_cast<int>(std::min(left, slice).count()));
+        if (ready > 0 && open && watched[0].revents != 0) {
+            open = readAvailable(readEnd.get(), output);
+        }
+    }
+    if (status == -1) {
+        return {};
+    }
+    return {status, HostFiles::repairedUTF8(output)};
+}
+
+std::vector<std::string> serialUsers(const std::string& path) {
+    std::vector<std::string> users;
+    if (path.empty()) {
+        return users;
+    }
+    DIR* proc = ::opendir(HostFiles::path("/proc").c_str());
+    if (proc == nullptr) {
+        return users;
+    }
+    std::vector<std::pair<std::uint64_t, std::string>> pids;
+    while (const dirent* entry = ::readdir(proc)) {
+        const std::string_view name(entry->d_name);
+        std::uint64_t pid = 0;
+        if (allDigits(name) &&
+            std::from_chars(name.data(), name.data() + name.size(), pid).ec == std::errc{}) {
+            pids.emplace_back(pid, std::string(name));
+        }
+    }
+    std::sort(pids.begin(), pids.end());
+    std::string target;
+    for (const auto& [pid, name] : pids) {
+        if (!holds(::dirfd(proc), name + "/fd", path, target)) {
+            continue;
+        }
+        // A process that has gone since, or hides its name, is passed over.
+        auto comm = HostFiles::read(HostFiles::path("/proc/" + name + "/comm"));
+        if (!comm) {
+            continue;
+        }
+        if (!comm->empty() && comm->back() == '\n') {
+            comm->pop_back();
+        }
+        users.push_back(HostFiles::repairedUTF8(*comm) + " (pid " + name + ")");
+    }
+    ::closedir(proc);
+    return users;
+}
+
+std::vector<std::string> mountedVolumes(const std::string& disk) {
+    std::vector<std::string> names;
+    const std::vector<BlockDevice> devices = blockDevices(disk);
+    if (devices.empty()) {
+        return names;
+    }
+    for (const Mount& mount : mounts()) {
+        const bool ours = std::any_of(devices.begin(), devices.end(), [&](const BlockDevice& d) {
+            return d.number == mount.number;
+        });
+        if (!ours) {
+            continue;
+        }
+        std::string name = volumeName(mount.mountPoint);
+        if (std::find(names.begin(), names.end(), name) == names.end()) {
+            names.push_back(std::move(name));
+        }
+    }
+    return names;
+}
+
+std::optional<std::string> serviceName(const std::string& interfaceName) {
+    if (interfaceName.empty()) {
+        return std::nullopt;
+    }
+    const Result result = run(nmcli, {"-g", "GENERAL.CONNECTION", "device", "show", interfaceName});
+    if (result.status != 0) {
+        return std::nullopt;
+    }
+    // nmcli puts a backslash before every ':' and '\' of the value.
+    const std::string_view value = trimmed(result.output);
+    std::string name;
+    name.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) {
+            ++i;
+        }
+        name += value[i];
+    }
+    if (name.empty()) {
+        return std::nullopt;
+    }
+    return name;
+}
+
+bool ejectDisk(const std::string& disk) {
+    if (!plainKernelName(disk)) {
+        return false;
+    }
+    const std::vector<Mount> table = mounts();
+    for (const BlockDevice& device : blockDevices(disk)) {
+        if (mounted(table, device.number)) {
+            run(udisksctl, {"unmount", "-b", "/dev/" + device.name});
+        }
+    }
+    // The power-off goes ahead even when an unmount failed: udisks refuses it while something
+    // is still mounted, and a file system that was unmounted meanwhile must not stop it.
+    return run(udisksctl, {"power-off", "-b", "/dev/" + disk}).status == 0;
+}
+
+bool setNetworkService(const std::string& service, bool on) {
+    if (service.empty()) {
+        return false;
+    }
+    // "id" makes nmcli take the next argument as the name even when it begins with '-'.
+    return run(pkexec, {nmcli, "connection", on ? "up" : "down", "id", service}, promptTimeout)
+               .status == 0;
+}
+
+bool lockScreen() {
+    return run(loginctl, {"lock-session"}).status == 0;
+}
+
+} // namespace vantrel::Actions
