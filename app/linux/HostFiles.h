@@ -29,6 +29,17 @@ std::string repairedUTF8(std::string_view bytes);
 // A sysfs text attribute: read, repaired, with one trailing line feed removed.
 std::optional<std::string> attribute(const std::filesystem::path& file);
 
+// `attribute` in the fewest system calls, for scans that read many attributes: one open, one
+// read and one close. A read of `attributeLimit` bytes returns a sysfs attribute whole (the
+// kernel formats it into one page at once) and a regular file up to the limit, so no second read
+// is made, and the file's type is not asked: anything else in its place is still opened
+// non-blocking and read at most `attributeLimit` bytes, so it can neither hold nor flood the
+// caller. None when the file is missing or cannot be read.
+std::optional<std::string> quickAttribute(const char* file);
+// The same for `file` relative to the folder open as `folder` (a descriptor, as openat takes
+// it, O_PATH being enough), which spares looking up the folder's path again for every file.
+std::optional<std::string> quickAttribute(int folder, const char* file);
+
 // "value" of the line "KEY=value" in the text of a sysfs `uevent` file; none when no line has
 // that key. The first such line wins.
 std::optional<std::string_view> ueventValue(std::string_view uevent, std::string_view key);

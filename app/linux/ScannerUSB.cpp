@@ -2,16 +2,21 @@
 //
 // The bus folder holds one link per USB device ("1-1", "1-1.4", "usb1" for a root hub) and one
 // per interface ("1-1:1.0"), each pointing at the real folder under /sys/devices. The kernel
-// names a device "<busnum>-<devpath>", and nests a device behind a hub inside the hub's folder,
+// names a device "<busnum>-<devpath>" and an interface "<device>:<config>.<number>", puts the
+// interfaces in their device's folder, and nests a device behind a hub inside the hub's folder,
 // next to the hub's interfaces. What the operating system made of a device (serial lines,
-// disks, network interfaces) shows up as class folders below its interfaces: tty/ttyUSB0,
-// block/sdb, net/enx0011223344.
+// disks, network interfaces) shows up as class devices below its interfaces: tty/ttyUSB0,
+// block/sdb, net/enx0011223344, each with a link in /sys/class/tty, block or net.
 //
-// The fewest files are read: a device's uevent gives its ids and class in one open, an
-// interface's uevent its class; the strings and the authorization flag are attributes of their
-// own. Every file read is bounded, symbolic links are never followed and the walk below a device
-// stops at a fixed depth, so odd trees cannot hold a scan. A device that goes away during the
-// scan is either left out (its link no longer resolves) or listed with what could still be read.
+// A scan costs little more than the files it reads: one listing of the bus folder, one readlink
+// and one stat per device, and one listing of each of the three class folders with a readlink
+// per entry; no device's folder is listed. A class device belongs to the nearest USB device
+// above it. A device's uevent gives its ids and class in one open, an interface's uevent its
+// class; the strings and the authorization flag are attributes of their own. Every file read
+// is bounded, links are read once and never followed, paths are joined lexically and the
+// search for a class device's USB device stops at a fixed depth, so odd trees cannot hold a
+// scan. A device that goes away during the scan is either left out (its link no longer
+// resolves) or listed with what could still be read.
 #include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
 #include "core/LocaleText.h"
@@ -20,23 +25,22 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
-#include <filesystem>
+#include <fcntl.h>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace vantrel::Scanner {
 namespace {
 
-namespace fs = std::filesystem;
-
-// How deep the walk below a device goes. The deepest thing it looks for, a disk, sits at
-// <dev>:1.0/host6/target6:0:0/6:0:0:0/block/sdb, six levels down.
-constexpr int walkDepth = 8;
+// How far below its USB device a class device can sit. The deepest one looked for, a disk, sits
+// at <dev>:1.0/host6/target6:0:0/6:0:0:0/block/sdb, six levels down.
+constexpr int classDepth = 9;
 
 // The port path holds one hexadecimal digit per port, most significant first, six at most.
 constexpr int locationDigits = 6;
@@ -52,9 +56,10 @@ std::optional<std::int64_t> number(std::string_view text, int base) {
     return static_cast<std::int64_t>(value);
 }
 
-// A number attribute such as idVendor ("2109") or bDeviceClass ("09").
-std::optional<std::int64_t> numberAttribute(const fs::path& file, int base) {
-    const auto text = HostFiles::attribute(file);
+// A number attribute such as idVendor ("2109") or bDeviceClass ("09") of the folder open as
+// `folder`.
+std::optional<std::int64_t> numberAttribute(int folder, const std::string& file, int base) {
+    const auto text = HostFiles::quickAttribute(folder, file.c_str());
     return text ? number(*text, base) : std::nullopt;
 }
 
@@ -81,17 +86,18 @@ std::optional<std::array<std::int64_t, count>> fields(std::optional<std::string_
 
 // The class pair of an interface or a device: from its uevent line (decimal "class/sub/proto")
 // when there is one, else from the two attributes (hexadecimal), the subclass 0 when absent.
-std::optional<std::pair<int, int>> classPair(const fs::path& folder,
+// `prefix` leads from the folder open as `folder` to the attributes ("" or "1-1:1.0/").
+std::optional<std::pair<int, int>> classPair(int folder, const std::string& prefix,
                                              std::optional<std::string_view> ueventLine,
                                              const char* classFile, const char* subclassFile) {
     if (const auto pair = fields<2>(ueventLine, 10)) {
         return std::pair{static_cast<int>((*pair)[0]), static_cast<int>((*pair)[1])};
     }
-    const auto cls = numberAttribute(folder / classFile, 16);
+    const auto cls = numberAttribute(folder, prefix + classFile, 16);
     if (!cls) {
         return std::nullopt;
     }
-    const auto subclass = numberAttribute(folder / subclassFile, 16);
+    const auto subclass = numberAttribute(folder, prefix + subclassFile, 16);
     return std::pair{static_cast<int>(*cls), static_cast<int>(subclass.value_or(0))};
 }
 
@@ -123,15 +129,15 @@ std::optional<std::int64_t> location(std::string_view bus, std::string_view devp
 
 // A device's name is "<busnum>-<devpath>"; the attributes of the same names say it again and
 // serve when the name does not parse.
-std::int64_t locationOf(std::string_view name, const fs::path& folder) {
+std::int64_t locationOf(std::string_view name, int folder) {
     const std::size_t dash = name.find('-');
     if (dash != std::string_view::npos) {
         if (const auto fromName = location(name.substr(0, dash), name.substr(dash + 1))) {
             return *fromName;
         }
     }
-    const auto bus = HostFiles::attribute(folder / "busnum");
-    const auto devpath = HostFiles::attribute(folder / "devpath");
+    const auto bus = HostFiles::quickAttribute(folder, "busnum");
+    const auto devpath = HostFiles::quickAttribute(folder, "devpath");
     if (bus && devpath) {
         return location(*bus, *devpath).value_or(0);
     }
@@ -150,7 +156,7 @@ bool isDeviceName(std::string_view name) {
 
 // Folders that never hold a serial line, a disk or a network interface: attribute folders found
 // below every device and interface, and the class folders of what HID, sound, video and SCSI
-// drivers make. Passing them over saves most of the folder listings of a scan.
+// drivers make. A class device below one of them does not count.
 bool isBarrenFolder(std::string_view name) {
     static constexpr std::string_view barren[] = {
         "power",        "input",   "hidraw",    "sound",       "video4linux",
@@ -161,99 +167,91 @@ bool isBarrenFolder(std::string_view name) {
            std::find(std::begin(barren), std::end(barren), name) != std::end(barren);
 }
 
-// An interface folder: "<device>:<config>.<number>".
-bool isInterfaceName(std::string_view name) {
-    return name.find(':') != std::string_view::npos;
+// The class folders looked for, in the order of the lists they fill.
+constexpr std::string_view classNames[] = {"tty", "block", "net"};
+
+bool isClassFolder(std::string_view name) {
+    return std::find(std::begin(classNames), std::end(classNames), name) != std::end(classNames);
 }
 
-struct Findings {
+// The last component of `path`, and `path` without it.
+std::string_view lastName(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string_view parentOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+}
+
+// The text of the link `link`; none when it is no link, is gone or is longer than a path can be.
+std::optional<std::string> linkText(const std::string& link) {
+    std::array<char, 4096> text;
+    const ssize_t n = ::readlink(link.c_str(), text.data(), text.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= text.size()) {
+        return std::nullopt;
+    }
+    return std::string(text.data(), static_cast<std::size_t>(n));
+}
+
+// Where the link text `target` in `folder` leads, with "." and ".." taken lexically, which is
+// how the kernel resolves it when no folder on the way is itself a link (true of the links of
+// /sys/bus and /sys/class). An absolute target stands on its own.
+std::string resolved(std::string_view folder, std::string_view target) {
+    const bool absolute = target.starts_with('/') || folder.starts_with('/');
+    std::string out = absolute ? "/" : "";
+    const auto add = [&](std::string_view text) {
+        while (!text.empty()) {
+            const std::size_t slash = text.find('/');
+            const std::string_view part = text.substr(0, slash);
+            text = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
+            if (part.empty() || part == ".") {
+                continue;
+            }
+            if (part == ".." && out != "/" && !out.empty() && lastName(out) != "..") {
+                const std::size_t last = out.rfind('/');
+                out.resize(last == std::string::npos ? 0 : std::max<std::size_t>(last, 1));
+                continue;
+            }
+            if (part == ".." && absolute) {
+                continue; // above the root is the root
+            }
+            if (!out.empty() && out != "/") {
+                out += '/';
+            }
+            out += part;
+        }
+    };
+    if (!target.starts_with('/')) {
+        add(folder);
+    }
+    add(target);
+    return out;
+}
+
+// One device of the bus folder while the scan runs.
+struct Found {
+    std::string name;   // "1-1.4"
+    std::string folder; // its real folder, or its link when that cannot be read
+    USBDevice record;
     std::vector<std::pair<int, int>> pairs;
-    std::vector<std::string> serialPaths;
-    std::vector<std::string> disks;
-    std::vector<std::string> netNames;
 };
-
-// The names of the class devices in a class folder (tty, block, net). Their own sub-folders,
-// the partitions of a disk among them, are not looked at.
-std::vector<std::string> classDevices(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (auto& entry : HostFiles::entries(folder)) {
-        if (entry.kind == HostFiles::Entry::folder) {
-            names.push_back(std::move(entry.name));
-        }
-    }
-    return names;
-}
-
-// Walks the folder of a device (depth 0) or below it, collecting what belongs to the device.
-void walk(const fs::path& folder, int depth, bool topLevel, Findings& found) {
-    if (depth >= walkDepth) {
-        return;
-    }
-    for (const auto& entry : HostFiles::entries(folder)) {
-        if (entry.kind != HostFiles::Entry::folder) {
-            continue; // attributes, and links, which are never followed
-        }
-        const std::string_view name = entry.name;
-        const fs::path child = folder / name;
-        if (isBarrenFolder(name) || isDeviceName(name)) {
-            continue;
-        }
-        if (name == "tty") {
-            for (const auto& tty : classDevices(child)) {
-                found.serialPaths.push_back("/dev/" + tty);
-            }
-            continue;
-        }
-        if (name == "block") {
-            for (auto& disk : classDevices(child)) {
-                found.disks.push_back(std::move(disk));
-            }
-            continue;
-        }
-        if (name == "net") {
-            for (auto& net : classDevices(child)) {
-                found.netNames.push_back(std::move(net));
-            }
-            continue;
-        }
-        if (topLevel && isInterfaceName(name)) {
-            const auto uevent = HostFiles::read(child / "uevent");
-            const auto line = uevent ? HostFiles::ueventValue(*uevent, "INTERFACE") : std::nullopt;
-            if (const auto pair = classPair(child, line, "bInterfaceClass", "bInterfaceSubClass")) {
-                found.pairs.push_back(*pair);
-            }
-        }
-        walk(child, depth + 1, false, found);
-    }
-}
 
 // The text of a string attribute with horizontal white space trimmed, or `fallback` when the
 // device has no such string.
-std::string nameAttribute(const fs::path& file, std::string_view fallback) {
-    const auto text = HostFiles::attribute(file);
+std::string nameAttribute(int folder, const char* file, std::string_view fallback) {
+    const auto text = HostFiles::quickAttribute(folder, file);
     return LocaleText::trimmed(text ? std::string_view(*text) : fallback);
 }
 
-// One record; none when the device is gone before its folder could be looked at.
-std::optional<USBDevice> device(const fs::path& busFolder, std::string_view name) {
-    // The bus folder's entries are relative links into /sys/devices; one readlink resolves them,
-    // where a full canonical() would look at every folder on the way. A device unplugged since
-    // the listing leaves a dangling link, which the stat below refuses.
-    std::error_code error;
-    const fs::path entry = busFolder / name;
-    const fs::path target = fs::read_symlink(entry, error);
-    const fs::path folder =
-        error ? entry : (target.is_absolute() ? target : busFolder / target).lexically_normal();
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        return std::nullopt;
-    }
-
-    USBDevice device;
+// What the device in the folder open as `folder` says of itself and of its interfaces.
+void describe(int folder, std::string_view name, const std::vector<std::string_view>& interfaces,
+              const struct stat& info, Found& found) {
+    USBDevice& device = found.record;
     device.id = static_cast<std::uint64_t>(info.st_ino);
 
-    const auto uevent = HostFiles::read(folder / "uevent");
+    const auto uevent = HostFiles::quickAttribute(folder, "uevent");
     const auto line = [&](std::string_view key) {
         return uevent ? HostFiles::ueventValue(*uevent, key) : std::nullopt;
     };
@@ -261,62 +259,174 @@ std::optional<USBDevice> device(const fs::path& busFolder, std::string_view name
         device.vendorID = (*ids)[0];
         device.productID = (*ids)[1];
     } else {
-        device.vendorID = numberAttribute(folder / "idVendor", 16).value_or(0);
-        device.productID = numberAttribute(folder / "idProduct", 16).value_or(0);
+        device.vendorID = numberAttribute(folder, "idVendor", 16).value_or(0);
+        device.productID = numberAttribute(folder, "idProduct", 16).value_or(0);
     }
-
-    Findings found;
-    if (const auto pair = classPair(folder, line("TYPE"), "bDeviceClass", "bDeviceSubClass")) {
+    if (const auto pair = classPair(folder, "", line("TYPE"), "bDeviceClass", "bDeviceSubClass")) {
         found.pairs.push_back(*pair);
     }
-    walk(folder, 0, true, found);
-
-    for (const Capability capability : Capability::allCases()) {
-        if (std::any_of(found.pairs.begin(), found.pairs.end(), [&](const auto& pair) {
-                return Capability::from(pair.first, pair.second) == capability;
-            })) {
-            device.caps.push_back(capability);
+    // The kernel keeps a device's interfaces in the device's own folder.
+    for (const std::string_view interface : interfaces) {
+        const std::string prefix = std::string(interface) + '/';
+        const auto text = HostFiles::quickAttribute(folder, (prefix + "uevent").c_str());
+        const auto kind = text ? HostFiles::ueventValue(*text, "INTERFACE") : std::nullopt;
+        if (const auto pair =
+                classPair(folder, prefix, kind, "bInterfaceClass", "bInterfaceSubClass")) {
+            found.pairs.push_back(*pair);
         }
     }
 
-    device.name = nameAttribute(folder / "product", "Unknown USB device");
-    device.vendor = nameAttribute(folder / "manufacturer", "Unknown vendor");
-    device.serial = HostFiles::attribute(folder / "serial").value_or("");
+    device.name = nameAttribute(folder, "product", "Unknown USB device");
+    device.vendor = nameAttribute(folder, "manufacturer", "Unknown vendor");
+    device.serial = HostFiles::quickAttribute(folder, "serial").value_or("");
     device.locationID = locationOf(name, folder);
-    device.blocked = HostFiles::attribute(folder / "authorized") == "0";
+    device.blocked = HostFiles::quickAttribute(folder, "authorized") == "0";
+}
 
-    std::sort(found.serialPaths.begin(), found.serialPaths.end());
-    device.serialPaths = std::move(found.serialPaths);
-    for (auto* list : {&found.disks, &found.netNames}) {
-        std::sort(list->begin(), list->end());
-        list->erase(std::unique(list->begin(), list->end()), list->end());
+// The device of the bus folder's link `name` with its interfaces `interfaces`; none when it is
+// gone before its folder could be looked at.
+std::optional<Found> device(const std::string& busFolder, const std::string& name,
+                            const std::vector<std::string_view>& interfaces) {
+    // The bus folder's entries are relative links into /sys/devices; one readlink resolves them,
+    // where following them would look at every folder on the way again for every file read. A
+    // device unplugged since the listing leaves a dangling link, which the open below refuses.
+    const std::string entry = busFolder + '/' + name;
+    const auto target = linkText(entry);
+    Found found{name, target ? resolved(busFolder, *target) : entry, {}, {}};
+    // The folder is opened as a place only (O_PATH), which reads nothing and spares looking up
+    // its path again for every file read below.
+    const int folder = ::open(found.folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        return std::nullopt;
     }
-    device.disks = std::move(found.disks);
-    device.netNames = std::move(found.netNames);
-    return device;
+    struct stat info {};
+    const bool present = ::fstat(folder, &info) == 0;
+    if (present) {
+        describe(folder, name, interfaces, info, found);
+    }
+    ::close(folder);
+    if (!present) {
+        return std::nullopt;
+    }
+    return found;
+}
+
+// The USB device a class device at `path` ("…/1-3/1-3:1.0/ttyUSB0/tty/ttyUSB0") belongs to:
+// the nearest one above it, no more than `classDepth` levels up, reached through none of the
+// folders a walk down from the device would pass over: barren folders, other class folders
+// and the folders of devices not listed. `byFolder` is sorted by folder.
+Found* owner(std::string_view path,
+             const std::vector<std::pair<std::string_view, Found*>>& byFolder) {
+    std::string_view folder = parentOf(parentOf(path));
+    for (int depth = 2; depth <= classDepth && !folder.empty(); ++depth) {
+        const auto at = std::lower_bound(
+            byFolder.begin(), byFolder.end(), folder,
+            [](const auto& entry, std::string_view key) { return entry.first < key; });
+        if (at != byFolder.end() && at->first == folder) {
+            return at->second;
+        }
+        const std::string_view name = lastName(folder);
+        if (isBarrenFolder(name) || isDeviceName(name) || isClassFolder(name)) {
+            return nullptr;
+        }
+        folder = parentOf(folder);
+    }
+    return nullptr;
+}
+
+// Hands the class devices of /sys/class/<cls> to the devices they belong to. Only class devices
+// right inside a folder named after their class count, so a disk's partitions (block/sdb/sdb1)
+// do not; each class folder names a class device once, so no list gets a name twice.
+void gatherClass(std::string_view cls,
+                 const std::vector<std::pair<std::string_view, Found*>>& byFolder) {
+    const std::string classFolder = HostFiles::path("/sys/class/" + std::string(cls)).string();
+    for (const auto& entry : HostFiles::entries(classFolder)) {
+        if (entry.kind != HostFiles::Entry::link) {
+            continue;
+        }
+        const auto target = linkText(classFolder + '/' + entry.name);
+        if (!target) {
+            continue; // gone since the listing
+        }
+        const std::string path = resolved(classFolder, *target);
+        if (lastName(path) != entry.name || lastName(parentOf(path)) != cls) {
+            continue;
+        }
+        Found* found = owner(path, byFolder);
+        if (found == nullptr) {
+            continue;
+        }
+        USBDevice& device = found->record;
+        if (cls == "tty") {
+            device.serialPaths.push_back("/dev/" + entry.name);
+        } else if (cls == "block") {
+            device.disks.push_back(entry.name);
+        } else {
+            device.netNames.push_back(entry.name);
+        }
+    }
 }
 
 } // namespace
 
 std::vector<USBDevice> usbDevices() {
-    const fs::path busFolder = HostFiles::path("/sys/bus/usb/devices");
+    const std::string busFolder = HostFiles::path("/sys/bus/usb/devices").string();
     std::vector<std::string> names;
+    std::vector<std::string> interfaces;
     for (auto& entry : HostFiles::entries(busFolder)) {
         const std::string_view name = entry.name;
         // Interfaces have a ':' in their names; root hubs are "usbN".
-        if (name.find(':') == std::string_view::npos && !name.starts_with("usb")) {
+        if (name.find(':') != std::string_view::npos) {
+            interfaces.push_back(std::move(entry.name));
+        } else if (!name.starts_with("usb")) {
             names.push_back(std::move(entry.name));
         }
     }
-    // The file system gives entries in no useful order; the walk goes by name.
+    // The file system gives entries in no useful order; the scan goes by name.
     std::sort(names.begin(), names.end());
+    std::sort(interfaces.begin(), interfaces.end());
+
+    std::vector<Found> found;
+    found.reserve(names.size());
+    std::vector<std::string_view> own;
+    for (const auto& name : names) {
+        // An interface "<device>:<config>.<number>" belongs to the device before the ':'.
+        own.clear();
+        const std::string prefix = name + ':';
+        for (auto at = std::lower_bound(interfaces.begin(), interfaces.end(), prefix);
+             at != interfaces.end() && at->starts_with(prefix); ++at) {
+            own.push_back(*at);
+        }
+        if (auto one = device(busFolder, name, own)) {
+            found.push_back(std::move(*one));
+        }
+    }
+
+    std::vector<std::pair<std::string_view, Found*>> byFolder;
+    byFolder.reserve(found.size());
+    for (auto& one : found) {
+        byFolder.emplace_back(one.folder, &one);
+    }
+    std::sort(byFolder.begin(), byFolder.end());
+    for (const std::string_view cls : classNames) {
+        gatherClass(cls, byFolder);
+    }
 
     std::vector<USBDevice> devices;
-    devices.reserve(names.size());
-    for (const auto& name : names) {
-        if (auto found = device(busFolder, name)) {
-            devices.push_back(std::move(*found));
+    devices.reserve(found.size());
+    for (auto& one : found) {
+        USBDevice& device = one.record;
+        for (const Capability capability : Capability::allCases()) {
+            if (std::any_of(one.pairs.begin(), one.pairs.end(), [&](const auto& pair) {
+                    return Capability::from(pair.first, pair.second) == capability;
+                })) {
+                device.caps.push_back(capability);
+            }
         }
+        for (auto* list : {&device.serialPaths, &device.disks, &device.netNames}) {
+            std::sort(list->begin(), list->end());
+        }
+        devices.push_back(std::move(device));
     }
     std::stable_sort(devices.begin(), devices.end(), [](const USBDevice& a, const USBDevice& b) {
         return a.locationID < b.locationID;

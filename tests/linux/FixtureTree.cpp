@@ -203,6 +203,13 @@ void FixtureTree::classDevice(const Node& node, const std::string& cls, const st
     const std::string path = node.path + "/" + cls + "/" + name;
     write(path + "/uevent", "DEVNAME=" + name + "\n");
     link(path + "/subsystem", "../../../../class/" + cls);
+    classLink(cls, name, path);
+}
+
+void FixtureTree::classLink(const std::string& cls, const std::string& name,
+                            const std::string& path) const {
+    // /sys/class/net/enx… -> ../../devices/pci0000:00/…/net/enx…
+    link("/sys/class/" + cls + "/" + name, "../.." + path.substr(4));
 }
 
 void FixtureTree::usbSerial(const Node& interface, const std::string& tty) {
@@ -220,7 +227,9 @@ void FixtureTree::usbDisk(const Node& interface, const std::string& disk, int pa
     attribute(scsi.path + "/block/" + disk + "/size", "62333952");
     for (int i = 1; i <= partitions; ++i) {
         const std::string partition = disk + std::to_string(i);
-        attribute(scsi.path + "/block/" + disk + "/" + partition + "/partition", std::to_string(i));
+        const std::string path = scsi.path + "/block/" + disk + "/" + partition;
+        attribute(path + "/partition", std::to_string(i));
+        classLink("block", partition, path);
     }
 }
 

@@ -81,8 +81,11 @@ class FixtureTree {
     // A disk behind a mass-storage interface, as the SCSI layer nests it
     // (<if>/host6/target6:0:0/6:0:0:0/block/sdb), with `partitions` partitions sdb1, sdb2, ….
     void usbDisk(const Node& interface, const std::string& disk, int partitions = 0);
-    // A class device folder `<node>/<cls>/<name>` (tty, net, block, ...) with its uevent.
+    // A class device folder `<node>/<cls>/<name>` (tty, net, block, ...) with its uevent and
+    // its link /sys/class/<cls>/<name>.
     void classDevice(const Node& node, const std::string& cls, const std::string& name);
+    // The link /sys/class/<cls>/<name> to the class device folder `path`.
+    void classLink(const std::string& cls, const std::string& name, const std::string& path) const;
 
   private:
     TempFolder folder_;

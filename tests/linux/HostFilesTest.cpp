@@ -93,5 +93,31 @@ TEST(HostFiles, AttributeDropsOneLineFeed) {
     EXPECT_EQ(HostFiles::attribute(folder.path / "missing"), std::nullopt);
 }
 
+TEST(HostFiles, QuickAttributeReadsLikeAttribute) {
+    TempFolder folder;
+    const auto file = folder.path / "product";
+    const std::string cases[] = {"Keyboard\n",
+                                 "Keyboard\n\n",
+                                 "",
+                                 "\n",
+                                 "Bad\xFE\n",
+                                 std::string(HostFiles::attributeLimit - 1, 'x') + "\n",
+                                 std::string(10000, 'y')};
+    for (const auto& stored : cases) {
+        put(file, stored);
+        const std::uint64_t before = HostFiles::opens();
+        EXPECT_EQ(HostFiles::quickAttribute(file.c_str()), HostFiles::attribute(file))
+            << testing::PrintToString(stored.substr(0, 20));
+        EXPECT_EQ(HostFiles::opens() - before, 2u) << "each read counts its open";
+    }
+    EXPECT_EQ(HostFiles::quickAttribute((folder.path / "missing").c_str()), std::nullopt);
+    EXPECT_EQ(HostFiles::quickAttribute(folder.path.c_str()), std::nullopt);
+    // Neither a FIFO nor a device put in an attribute's place holds or floods the caller.
+    const auto fifo = folder.path / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(HostFiles::quickAttribute(fifo.c_str()), "");
+    EXPECT_EQ(HostFiles::quickAttribute("/dev/zero")->size(), HostFiles::attributeLimit);
+}
+
 } // namespace
 } // namespace vantrel

@@ -190,22 +190,43 @@ const DeviceCase deviceCases[] = {
          EXPECT_TRUE(d.caps.empty());
          EXPECT_EQ(d.serialPaths, std::vector<std::string>{"/dev/ttyUSB3"});
      }},
-    {"DuplicatesKeptForSerialOnly",
+    {"ClassDevicesOfEveryInterfaceSorted",
      [](FixtureTree& t) {
          const auto d = t.usbDevice("1-8");
-         for (int i = 0; i < 2; ++i) {
-             const auto interface = t.usbInterface(d, i, 2, 2);
-             t.classDevice(interface, "tty", "ttyACM1");
-             t.classDevice(interface, "net", "usb0");
-             t.classDevice(interface, "block", "sdd");
-         }
-         t.classDevice(t.usbInterface(d, 2, 2, 2), "tty", "ttyACM0");
+         const auto first = t.usbInterface(d, 0, 2, 2);
+         t.classDevice(first, "tty", "ttyACM1");
+         t.classDevice(first, "net", "usb1");
+         t.classDevice(first, "block", "sde");
+         const auto second = t.usbInterface(d, 1, 2, 2);
+         t.classDevice(second, "tty", "ttyACM0");
+         t.classDevice(second, "net", "usb0");
+         t.classDevice(second, "block", "sdd");
+         t.classDevice(t.usbInterface(d, 2, 2, 2), "tty", "ttyACM2");
      },
      [](const USBDevice& d) {
          EXPECT_EQ(d.serialPaths,
-                   (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyACM1", "/dev/ttyACM1"}));
-         EXPECT_EQ(d.netNames, std::vector<std::string>{"usb0"});
-         EXPECT_EQ(d.disks, std::vector<std::string>{"sdd"});
+                   (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyACM1", "/dev/ttyACM2"}));
+         EXPECT_EQ(d.netNames, (std::vector<std::string>{"usb0", "usb1"}));
+         EXPECT_EQ(d.disks, (std::vector<std::string>{"sdd", "sde"}));
+     }},
+    {"OnlyClassDevicesTheDeviceMade",
+     [](FixtureTree& t) {
+         const auto d = t.usbDevice("1-2");
+         const auto interface = t.usbInterface(d, 0, 2, 2);
+         // Nine levels below the device is as deep as a class device is looked for.
+         t.classDevice({"", interface.path + "/a/b/c/d/e/f"}, "tty", "ttyNine");
+         t.classDevice({"", interface.path + "/a/b/c/d/e/f/g"}, "tty", "ttyTen");
+         t.classDevice({"", interface.path + "/sound/card1"}, "net", "inSound");
+         t.classDevice({"", interface.path + "/1-2-port1"}, "net", "inPort");
+         t.classDevice({"", interface.path + "/tty/x"}, "net", "inTTY");
+         t.classDevice({"", "/sys/devices/platform/serial8250"}, "tty", "ttyS0");
+         t.classDevice({"", "/sys/devices/pci0000:00/0000:00:1f.6"}, "net", "eno1");
+         t.classDevice({"", "/sys/devices/virtual"}, "block", "loop0");
+     },
+     [](const USBDevice& d) {
+         EXPECT_EQ(d.serialPaths, std::vector<std::string>{"/dev/ttyNine"});
+         EXPECT_TRUE(d.netNames.empty());
+         EXPECT_TRUE(d.disks.empty());
      }},
     {"LinksAreNotFollowed",
      [](FixtureTree& t) {
@@ -214,6 +235,12 @@ const DeviceCase deviceCases[] = {
          t.link(interface.path + "/loop", "..");
          t.link(interface.path + "/tty", "../../../../../../class/tty");
          t.folder("/sys/class/tty/ttyS0");
+         // Odd entries in the class folders: a link to itself, one far above the root, one
+         // whose name is not its folder's, one too long to be a path.
+         t.link("/sys/class/tty/ttyLoop", "ttyLoop");
+         t.link("/sys/class/net/up", std::string(3000, '.') + "/.." + std::string(600, '/'));
+         t.link("/sys/class/tty/ttyOther", "../.." + interface.path.substr(4) + "/tty/ttyUSB9");
+         t.folder(interface.path + "/tty/ttyUSB9");
      },
      [](const USBDevice& d) {
          EXPECT_EQ(d.caps, std::vector<Capability>{C::input});
