@@ -1,11 +1,13 @@
 // Benchmarks of the USB scanner over generated sysfs trees of 20 and 500 devices, each with one
-// to three interfaces, some with serial lines, disks or network interfaces.
+// to three interfaces, some with serial lines, disks or network interfaces; and of every probe of
+// one scan cycle on the 20-device machine with its keyboards, ports and network.
 // Run: build/bench/linux_bench
 //
 // Counters: `opens` is the files a scan opens; `floor_us` is the files the result needs (per
 // device its uevent, product, manufacturer, serial and authorized; per interface its uevent)
 // times the cost of one open, read and close of an attribute in the same tree, measured first.
 #include "app/linux/HostFiles.h"
+#include "app/linux/LinuxMachine.h"
 #include "app/linux/Scanner.h"
 #include "tests/linux/FixtureTree.h"
 
@@ -109,6 +111,71 @@ void BM_usbDevices(benchmark::State& state) {
     state.counters["floor_us"] = openCost * machine.filesNeeded();
 }
 BENCHMARK(BM_usbDevices)->Arg(20)->Arg(500)->Unit(benchmark::kMicrosecond);
+
+// The rest of a desktop: six input devices, two Type-C connectors and two hot-plug ports, six
+// network interfaces with their counters, a default route and a resolver.
+void addDesktop(FixtureTree& tree) {
+    const char* const letters = "0 0 0 0 fffffffffffffffe"; // every key of a full keyboard
+    for (int i = 0; i < 6; ++i) {
+        const std::string n = std::to_string(i);
+        const std::string path = "/sys/devices/platform/i8042/serio" + n + "/input/input" + n;
+        tree.attribute(path + "/name", i % 2 == 0 ? "Keyboard " + n : "Mouse " + n);
+        tree.attribute(path + "/id/bustype", i < 2 ? "0011" : "0003");
+        tree.attribute(path + "/id/vendor", "046d");
+        tree.attribute(path + "/id/product", "c52" + n);
+        tree.attribute(path + "/capabilities/key", i % 2 == 0 ? letters : "0");
+        tree.attribute(path + "/capabilities/rel", i % 2 == 0 ? "0" : "3");
+        tree.attribute(path + "/capabilities/abs", "0");
+        tree.link("/sys/class/input/input" + n, "../../" + path.substr(5));
+    }
+    for (int i = 0; i < 2; ++i) {
+        const std::string name = "port" + std::to_string(i);
+        const std::string folder = "/sys/devices/platform/USBC000:00/typec/" + name;
+        tree.attribute(folder + "/data_role", "[host] device");
+        tree.link("/sys/class/typec/" + name, "../../devices/platform/USBC000:00/typec/" + name);
+    }
+    std::string dev =
+        "Inter-|   Receive                                                |  Transmit\n"
+        " face |bytes    packets errs drop fifo frame compressed multicast|bytes    "
+        "packets errs drop fifo colls carrier compressed\n";
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = i == 0 ? "wlan0" : "enp0s" + std::to_string(i);
+        dev += name + ": 1000 10 0 0 0 0 0 0 2000 20 0 0 0 0 0 0\n";
+        const std::string folder = "/sys/devices/virtual/net/" + name;
+        tree.attribute(folder + "/type", "1");
+        tree.attribute(folder + "/operstate", "up");
+        tree.link("/sys/class/net/" + name, "../../devices/virtual/net/" + name);
+    }
+    tree.write("/proc/net/dev", dev);
+    tree.write("/proc/net/route", "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\t"
+                                  "Mask\t\tMTU\tWindow\tIRTT\nwlan0\t00000000\t0101A8C0\t0003\t0\t"
+                                  "0\t600\t00000000\t0\t0\t0\n");
+    tree.write("/etc/resolv.conf", "nameserver 192.168.1.1\n");
+}
+
+void BM_allProbesOfOneCycle(benchmark::State& state) {
+    Machine machine(20);
+    addDesktop(machine.tree);
+    LinuxMachine linux;
+    const bool store = linux.openNetworkStore();
+    const double openCost = openReadCloseMicros(machine.anyAttribute);
+    const std::uint64_t before = HostFiles::opens();
+    std::size_t found = 0;
+    for (auto _ : state) {
+        found = linux.usbDevices().size() + linux.inputDevices().size() + linux.ports().size();
+        const auto counters = linux.interfaceCounters();
+        found += linux.networkInterfaces(counters).size();
+        benchmark::DoNotOptimize(linux.netConfig());
+    }
+    // Every file these probes open is one their results need, so the floor is the opens.
+    const double opens =
+        static_cast<double>(HostFiles::opens() - before) / static_cast<double>(state.iterations());
+    state.counters["records"] = static_cast<double>(found);
+    state.counters["store"] = store;
+    state.counters["opens"] = opens;
+    state.counters["floor_us"] = opens * openCost;
+}
+BENCHMARK(BM_allProbesOfOneCycle)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace vantrel
