@@ -1,8 +1,11 @@
 #include "app/linux/HostFiles.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -172,6 +175,51 @@ std::optional<std::string> quickAttribute(int folder, const char* file) {
     return repairedUTF8(std::string_view(buffer, used));
 }
 
+std::optional<std::string> linkText(int folder, const char* link) {
+    char text[4096];
+    const ssize_t n = ::readlinkat(folder, link, text, sizeof text);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof text) {
+        return std::nullopt;
+    }
+    return std::string(text, static_cast<std::size_t>(n));
+}
+
+std::string resolved(std::string_view folder, std::string_view target) {
+    const auto lastName = [](std::string_view path) {
+        const std::size_t slash = path.rfind('/');
+        return slash == std::string_view::npos ? path : path.substr(slash + 1);
+    };
+    const bool absolute = target.starts_with('/') || folder.starts_with('/');
+    std::string out = absolute ? "/" : "";
+    const auto add = [&](std::string_view text) {
+        while (!text.empty()) {
+            const std::size_t slash = text.find('/');
+            const std::string_view part = text.substr(0, slash);
+            text = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
+            if (part.empty() || part == ".") {
+                continue;
+            }
+            if (part == ".." && out != "/" && !out.empty() && lastName(out) != "..") {
+                const std::size_t last = out.rfind('/');
+                out.resize(last == std::string::npos ? 0 : std::max<std::size_t>(last, 1));
+                continue;
+            }
+            if (part == ".." && absolute) {
+                continue; // above the root is the root
+            }
+            if (!out.empty() && out != "/") {
+                out += '/';
+            }
+            out += part;
+        }
+    };
+    if (!target.starts_with('/')) {
+        add(folder);
+    }
+    add(target);
+    return out;
+}
+
 std::optional<std::string_view> ueventValue(std::string_view uevent, std::string_view key) {
     while (!uevent.empty()) {
         const std::size_t end = uevent.find('\n');
@@ -194,38 +242,54 @@ std::vector<Entry> entries(const std::filesystem::path& folder) {
     if (fd < 0) {
         return found;
     }
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        ::close(fd);
-        return found;
-    }
+    // The folder's records are read straight from the kernel, a buffer at a time: a directory
+    // stream would first ask for the folder's type and flags again, three calls per listing.
+    alignas(dirent64) char buffer[32768];
     while (found.size() < entryLimit) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (entry == nullptr) {
-            break;
-        }
-        const std::string_view name(entry->d_name);
-        if (name == "." || name == "..") {
+        const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
             continue;
         }
-        unsigned char type = entry->d_type;
-        if (type == DT_UNKNOWN) {
-            struct stat info {};
-            if (::fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
-                type = S_ISLNK(info.st_mode)   ? DT_LNK
-                       : S_ISDIR(info.st_mode) ? DT_DIR
-                       : S_ISREG(info.st_mode) ? DT_REG
-                                               : DT_UNKNOWN;
-            }
+        if (n <= 0) {
+            break;
         }
-        const Entry::Kind kind = type == DT_REG   ? Entry::file
-                                 : type == DT_DIR ? Entry::folder
-                                 : type == DT_LNK ? Entry::link
-                                                  : Entry::other;
-        found.push_back(Entry{std::string(name), kind});
+        const auto size = static_cast<std::size_t>(n);
+        for (std::size_t at = 0; at < size && found.size() < entryLimit;) {
+            // Each record is a dirent64 whose length says where the next one starts.
+            dirent64 header{};
+            const std::size_t fixed = offsetof(dirent64, d_name);
+            if (size - at < fixed) {
+                break;
+            }
+            std::memcpy(&header, buffer + at, fixed);
+            if (header.d_reclen <= fixed || header.d_reclen > size - at) {
+                break;
+            }
+            const char* text = buffer + at + fixed;
+            const std::string_view name(text, ::strnlen(text, header.d_reclen - fixed));
+            at += header.d_reclen;
+            if (name.empty() || name == "." || name == "..") {
+                continue;
+            }
+            unsigned char type = header.d_type;
+            if (type == DT_UNKNOWN) {
+                const std::string copy(name);
+                struct stat info {};
+                if (::fstatat(fd, copy.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+                    type = S_ISLNK(info.st_mode)   ? DT_LNK
+                           : S_ISDIR(info.st_mode) ? DT_DIR
+                           : S_ISREG(info.st_mode) ? DT_REG
+                                                   : DT_UNKNOWN;
+                }
+            }
+            const Entry::Kind kind = type == DT_REG   ? Entry::file
+                                     : type == DT_DIR ? Entry::folder
+                                     : type == DT_LNK ? Entry::link
+                                                      : Entry::other;
+            found.push_back(Entry{std::string(name), kind});
+        }
     }
-    ::closedir(dir);
+    ::close(fd);
     return found;
 }
 

@@ -40,6 +40,15 @@ std::optional<std::string> quickAttribute(const char* file);
 // it, O_PATH being enough), which spares looking up the folder's path again for every file.
 std::optional<std::string> quickAttribute(int folder, const char* file);
 
+// The text of the symbolic link `link`, relative to the folder open as `folder` (AT_FDCWD for
+// none); none when it is no link, is gone or is longer than a path can be.
+std::optional<std::string> linkText(int folder, const char* link);
+
+// Where the link text `target` found in `folder` leads, with "." and ".." taken lexically, which
+// is how the kernel resolves it when no folder on the way is itself a link (true of the links of
+// /sys/bus and /sys/class). An absolute target stands on its own.
+std::string resolved(std::string_view folder, std::string_view target);
+
 // "value" of the line "KEY=value" in the text of a sysfs `uevent` file; none when no line has
 // that key. The first such line wins.
 std::optional<std::string_view> ueventValue(std::string_view uevent, std::string_view key);

@@ -5,6 +5,10 @@
 // motion, or absolute X and Y with a mouse button or a finger on a touchpad, make a pointing
 // device. Consumer controls, power buttons, lid switches, joysticks and touch screens are none
 // of these and are left out.
+//
+// A scan lists /sys/class/input once and opens each inputN folder once, as a place only; every
+// attribute is then read relative to it in one open, one read and one close, and a device that
+// is no keyboard or pointing device costs no more than its capability bitmaps.
 #include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
 
@@ -12,19 +16,18 @@
 #include <charconv>
 #include <climits>
 #include <cstdint>
-#include <filesystem>
+#include <fcntl.h>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace vantrel::Scanner {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Event codes from the kernel's input-event-codes.h.
 constexpr unsigned keyQ = 16, keyP = 25, keyA = 30, keyL = 38, keyZ = 44, keyM = 50;
@@ -82,8 +85,32 @@ class Bitmap {
     std::vector<std::uint64_t> words_;
 };
 
-Bitmap capabilities(const fs::path& input, const char* which) {
-    const auto text = HostFiles::attribute(input / "capabilities" / which);
+// An inputN folder, opened as a place only (O_PATH) through its /sys/class/input link, so that
+// each of its files is looked up from there rather than along the whole path again.
+class InputFolder {
+  public:
+    explicit InputFolder(const std::string& path)
+        : fd_(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+    InputFolder(const InputFolder&) = delete;
+    InputFolder& operator=(const InputFolder&) = delete;
+    ~InputFolder() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+
+    int fd() const { return fd_; }
+
+    std::optional<std::string> attribute(const char* file) const {
+        return fd_ < 0 ? std::nullopt : HostFiles::quickAttribute(fd_, file);
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+Bitmap capabilities(const InputFolder& input, const char* file) {
+    const auto text = input.attribute(file);
     return text ? Bitmap::parse(*text) : Bitmap{};
 }
 
@@ -98,16 +125,16 @@ bool hasLetterKeys(const Bitmap& keys) {
     return true;
 }
 
-std::optional<std::string> kindOf(const fs::path& input) {
-    const Bitmap keys = capabilities(input, "key");
+std::optional<std::string> kindOf(const InputFolder& input) {
+    const Bitmap keys = capabilities(input, "capabilities/key");
     if (hasLetterKeys(keys)) {
         return "Keyboard";
     }
-    const Bitmap rel = capabilities(input, "rel");
+    const Bitmap rel = capabilities(input, "capabilities/rel");
     if (rel.has(axisX) && rel.has(axisY)) {
         return "Mouse/trackpad";
     }
-    const Bitmap abs = capabilities(input, "abs");
+    const Bitmap abs = capabilities(input, "capabilities/abs");
     if (abs.has(axisX) && abs.has(axisY) && (keys.has(btnLeft) || keys.has(btnToolFinger))) {
         return "Mouse/trackpad";
     }
@@ -115,8 +142,7 @@ std::optional<std::string> kindOf(const fs::path& input) {
 }
 
 // A four-digit hexadecimal id attribute ("046d"); 0 when absent or malformed.
-std::int64_t hexAttribute(const fs::path& file) {
-    const auto text = HostFiles::attribute(file);
+std::int64_t hexValue(const std::optional<std::string>& text) {
     std::uint32_t value = 0;
     if (!text || text->empty() || text->size() > 8) {
         return 0;
@@ -152,13 +178,13 @@ bool builtInBus(std::int64_t bus) {
 
 struct InputNode {
     unsigned long number = 0; // N of inputN: the kernel numbers them in registration order
-    fs::path folder;
+    std::string folder;
 };
 
 // The inputN entries of /sys/class/input in registration order.
 std::vector<InputNode> inputNodes() {
     std::vector<InputNode> nodes;
-    const fs::path inputClass = HostFiles::path("/sys/class/input");
+    const std::string inputClass = HostFiles::path("/sys/class/input").string();
     for (const HostFiles::Entry& entry : HostFiles::entries(inputClass)) {
         const std::string& name = entry.name;
         constexpr std::string_view prefix = "input";
@@ -172,7 +198,7 @@ std::vector<InputNode> inputNodes() {
         if (error != std::errc{} || stop != name.data() + name.size()) {
             continue;
         }
-        node.folder = inputClass / name;
+        node.folder = inputClass + '/' + name;
         nodes.push_back(std::move(node));
     }
     std::sort(nodes.begin(), nodes.end(),
@@ -180,20 +206,25 @@ std::vector<InputNode> inputNodes() {
     return nodes;
 }
 
-std::optional<InputDevice> readInput(const fs::path& folder) {
+// The device in the folder open as `folder`; none when it is no keyboard or pointing device.
+// `name` gets the name attribute as the kernel gives it.
+std::optional<InputDevice> readInput(const InputFolder& folder, std::string* name = nullptr) {
     auto kind = kindOf(folder);
     if (!kind) {
         return std::nullopt;
     }
     InputDevice device;
     // The kernel prints an empty name for a device that gave none.
-    const auto name = HostFiles::attribute(folder / "name");
-    device.name = name && !name->empty() ? *name : "Unknown input device";
-    const auto busFile = folder / "id" / "bustype";
-    const std::int64_t bus = HostFiles::attribute(busFile) ? hexAttribute(busFile) : -1;
+    const auto given = folder.attribute("name");
+    device.name = given && !given->empty() ? *given : "Unknown input device";
+    if (name != nullptr) {
+        *name = given.value_or("");
+    }
+    const auto busText = folder.attribute("id/bustype");
+    const std::int64_t bus = busText ? hexValue(busText) : -1;
     device.transport = transportName(bus);
-    device.vendorID = hexAttribute(folder / "id" / "vendor");
-    device.productID = hexAttribute(folder / "id" / "product");
+    device.vendorID = hexValue(folder.attribute("id/vendor"));
+    device.productID = hexValue(folder.attribute("id/product"));
     device.builtIn = builtInBus(bus);
     device.kind = std::move(*kind);
     return device;
@@ -204,7 +235,7 @@ std::optional<InputDevice> readInput(const fs::path& folder) {
 std::vector<InputDevice> inputDevices() {
     std::map<std::string, InputDevice> byKey;
     for (const InputNode& node : inputNodes()) {
-        auto device = readInput(node.folder);
+        auto device = readInput(InputFolder(node.folder));
         if (!device) {
             continue;
         }
@@ -234,16 +265,16 @@ std::vector<InputDevice> inputDevices() {
 std::vector<KeyboardNode> keyboardNodes() {
     std::vector<KeyboardNode> keyboards;
     for (const InputNode& node : inputNodes()) {
-        const auto device = readInput(node.folder);
+        const InputFolder folder(node.folder);
+        KeyboardNode keyboard;
+        const auto device = readInput(folder, &keyboard.name);
         if (!device || device->kind != "Keyboard") {
             continue;
         }
-        KeyboardNode keyboard;
         struct stat info {};
-        if (::stat(node.folder.c_str(), &info) == 0) {
+        if (::fstat(folder.fd(), &info) == 0) {
             keyboard.registryID = static_cast<std::uint64_t>(info.st_ino);
         }
-        keyboard.name = HostFiles::attribute(node.folder / "name").value_or("");
         keyboard.builtIn = device->builtIn;
         for (const HostFiles::Entry& entry : HostFiles::entries(node.folder)) {
             const std::string& name = entry.name;

@@ -18,14 +18,20 @@
 // (the interface name when the device gives none); "Ethernet" for any other wired Ethernet
 // interface that belongs to a hardware device; the interface name for everything else
 // (bridges, tunnels, virtual pairs).
+//
+// Each interface's folder is opened once, as a place only, through its /sys/class/net link, and
+// its files are looked up from there. Its `device` link is read, not followed: where it leads is
+// worked out lexically, and the class link is read only for an interface that has a device.
 #include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <ifaddrs.h>
 #include <map>
@@ -35,7 +41,9 @@
 #include <string>
 #include <string_view>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -131,43 +139,82 @@ std::vector<std::pair<std::string, IfCounters>> procNetDev() {
     return result;
 }
 
-fs::path netFolder(const std::string& interface) {
-    return HostFiles::path("/sys/class/net") / interface;
-}
+// An interface's sysfs folder, opened as a place only (O_PATH) through its /sys/class/net link,
+// so that each of its files is looked up from there rather than along the whole path again.
+class NetFolder {
+  public:
+    NetFolder(const std::string& classFolder, const std::string& interface)
+        : classFolder_(classFolder), link_(classFolder + '/' + interface),
+          fd_(::open(link_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ >= 0) {
+            errno = 0;
+            device_ = HostFiles::linkText(fd_, "device");
+            noDevice_ = !device_ && errno == ENOENT;
+        }
+    }
+    NetFolder(const NetFolder&) = delete;
+    NetFolder& operator=(const NetFolder&) = delete;
+    ~NetFolder() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
 
-bool present(const fs::path& entry) {
-    std::error_code ec;
-    return fs::exists(entry, ec);
-}
+    std::optional<std::string> attribute(const char* file) const {
+        return fd_ < 0 ? std::nullopt : HostFiles::quickAttribute(fd_, file);
+    }
 
-std::optional<unsigned long> linkType(const std::string& interface) {
-    const auto text = HostFiles::attribute(netFolder(interface) / "type");
+    // Whether `entry` is there, links followed.
+    bool has(const char* entry) const {
+        struct stat info {};
+        return fd_ >= 0 && ::fstatat(fd_, entry, &info, 0) == 0;
+    }
+
+    // Whether the interface belongs to a device: its `device` link is there and leads somewhere.
+    bool hasDevice() const { return !noDevice_ && has("device"); }
+
+    // The folder the `device` link leads to, taken lexically from where the class link leads;
+    // none when there is no such link.
+    std::optional<std::string> device() const {
+        if (!device_) {
+            return std::nullopt;
+        }
+        const auto target = HostFiles::linkText(AT_FDCWD, link_.c_str());
+        const std::string real = target ? HostFiles::resolved(classFolder_, *target) : link_;
+        return HostFiles::resolved(real, *device_);
+    }
+
+  private:
+    const std::string& classFolder_;
+    std::string link_;
+    int fd_ = -1;
+    std::optional<std::string> device_; // the text of the `device` link
+    bool noDevice_ = false;             // nothing is called `device`
+};
+
+std::optional<unsigned long> linkType(const NetFolder& folder) {
+    const auto text = folder.attribute("type");
     return text ? parseNumber<unsigned long>(*text) : std::nullopt;
 }
 
-bool isLoopback(const std::string& interface) {
-    const auto type = linkType(interface);
-    return type ? *type == typeLoopback : interface == "lo";
+bool present(const std::string& file) {
+    struct stat info {};
+    return ::stat(file.c_str(), &info) == 0;
 }
 
 // The folder of the USB device the interface belongs to, if it hangs below one: the nearest
-// folder above its device that has the attributes of a USB device.
-std::optional<fs::path> usbDeviceOf(const std::string& interface) {
-    std::error_code ec;
-    const fs::path sys = fs::weakly_canonical(HostFiles::path("/sys"), ec);
-    if (ec) {
-        return std::nullopt;
+// folder above its device that has the attributes of a USB device. `sys` is the /sys folder.
+std::optional<std::string> usbDeviceOf(const NetFolder& net, const std::string& sys) {
+    auto folder = net.device();
+    if (!folder || !net.has("device")) {
+        return std::nullopt; // no device, or one gone since
     }
-    fs::path folder = fs::canonical(netFolder(interface) / "device", ec);
-    if (ec) {
-        return std::nullopt;
-    }
-    const std::string inside = sys.string() + "/";
-    for (int depth = 0; depth < 64 && folder.string().starts_with(inside); ++depth) {
-        if (present(folder / "idVendor") && present(folder / "devnum")) {
+    const std::string inside = sys + "/";
+    for (int depth = 0; depth < 64 && folder->starts_with(inside); ++depth) {
+        if (present(*folder + "/idVendor") && present(*folder + "/devnum")) {
             return folder;
         }
-        folder = folder.parent_path();
+        folder->resize(folder->rfind('/'));
     }
     return std::nullopt;
 }
@@ -182,17 +229,18 @@ std::string trimmed(std::string text) {
     return text;
 }
 
-std::string displayName(const std::string& interface, bool isWiFi,
-                        const std::optional<fs::path>& usbDevice) {
+std::string displayName(const std::string& interface, const NetFolder& folder,
+                        std::optional<unsigned long> type, bool isWiFi,
+                        const std::optional<std::string>& usbDevice) {
     if (isWiFi) {
         return "Wi-Fi";
     }
     if (usbDevice) {
-        const auto product = HostFiles::attribute(*usbDevice / "product");
+        const auto product = HostFiles::quickAttribute((*usbDevice + "/product").c_str());
         std::string name = product ? trimmed(*product) : std::string();
         return name.empty() ? interface : name;
     }
-    if (linkType(interface) == typeEther && present(netFolder(interface) / "device")) {
+    if (type == typeEther && folder.hasDevice()) {
         return "Ethernet";
     }
     return interface;
@@ -432,6 +480,8 @@ std::vector<NetInterface> networkInterfaces(const std::map<std::string, IfCounte
     const auto route = defaultRoute();
     const auto addresses = ipv4Addresses();
     std::set<std::string> handled;
+    const std::string classFolder = HostFiles::path("/sys/class/net").string();
+    const std::string sys = HostFiles::resolved("", HostFiles::path("/sys").string());
     for (const auto& entry : procNetDev()) {
         const std::string& name = entry.first;
         const auto found = counters.find(name);
@@ -439,21 +489,23 @@ std::vector<NetInterface> networkInterfaces(const std::map<std::string, IfCounte
             continue;
         }
         handled.insert(name);
-        if (isLoopback(name)) {
+        const NetFolder folder(classFolder, name);
+        const auto type = linkType(folder);
+        if (type ? *type == typeLoopback : name == "lo") {
             continue;
         }
         const IfCounters& c = found->second;
         NetInterface net;
         net.id = name;
-        net.isWiFi = present(netFolder(name) / "wireless") || present(netFolder(name) / "phy80211");
-        net.active = HostFiles::attribute(netFolder(name) / "operstate") == "up";
-        const auto usbDevice = usbDeviceOf(name);
+        net.isWiFi = folder.has("wireless") || folder.has("phy80211");
+        net.active = folder.attribute("operstate") == "up";
+        const auto usbDevice = usbDeviceOf(folder, sys);
         net.isUSB = usbDevice.has_value();
         // Dormant virtual interfaces (no traffic, down, not Wi-Fi, not on USB) are left out.
         if (c.inBytes == 0 && !net.isWiFi && !net.active && c.outBytes == 0 && !net.isUSB) {
             continue;
         }
-        net.name = displayName(name, net.isWiFi, usbDevice);
+        net.name = displayName(name, folder, type, net.isWiFi, usbDevice);
         if (const auto own = addresses.find(name); own != addresses.end()) {
             net.ipv4 = own->second;
         }

@@ -14,26 +14,33 @@
 // hub's authorized_default is 0 (hold every new device back) or 2 (allow only internal ones),
 // a device plugged in stays with authorized = 0 until it is allowed. A port is pending while a
 // device attached through it is held back like that.
+//
+// A scan lists the USB bus folder once (for both the devices and the root hubs), each Type-C
+// connector's folder once (for both its hub-port links and its partner) and each root hub's
+// interface folder once; the files of a port are looked up from its hub's folder, and each root
+// hub's authorization policy is read once.
 #include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <filesystem>
+#include <fcntl.h>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace vantrel::Scanner {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::optional<unsigned long> number(std::string_view digits) {
     unsigned long value = 0;
@@ -84,21 +91,69 @@ struct HubPort {
     }
 };
 
-// What one scan needs of the USB bus: the devices present, by name (1-2, 1-2.3; root hubs and
-// interfaces are not devices here).
-struct Bus {
-    std::vector<std::string> devices;
+// A folder opened as a place only (O_PATH), so that the files below it are looked up from there
+// rather than along the whole path again.
+class Place {
+  public:
+    explicit Place(const std::string& path)
+        : fd_(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+    Place(const Place&) = delete;
+    Place& operator=(const Place&) = delete;
+    ~Place() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
 
-    static Bus read() {
-        Bus bus;
-        for (const HostFiles::Entry& entry :
-             HostFiles::entries(HostFiles::path("/sys/bus/usb/devices"))) {
-            const std::string& name = entry.name;
-            if (!name.empty() && name.find(':') == std::string::npos && !name.starts_with("usb")) {
-                bus.devices.push_back(name);
+    std::optional<std::string> attribute(const std::string& file) const {
+        return fd_ < 0 ? std::nullopt : HostFiles::quickAttribute(fd_, file.c_str());
+    }
+
+    // Whether `entry` is there, itself not followed when it is a link.
+    bool has(const std::string& entry) const {
+        struct stat info {};
+        return fd_ >= 0 && ::fstatat(fd_, entry.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+
+    std::optional<std::string> linkText(const std::string& entry) const {
+        return fd_ < 0 ? std::nullopt : HostFiles::linkText(fd_, entry.c_str());
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+// What one scan needs of the USB bus, from one listing of /sys/bus/usb/devices: the devices
+// present, by name (1-2, 1-2.3; root hubs and interfaces are not devices here), and the root
+// hubs (usbN) with their bus numbers, in the order the folder gives them.
+struct Bus {
+    std::string folder = HostFiles::path("/sys/bus/usb/devices").string();
+    std::vector<std::string> devices;
+    std::vector<std::pair<std::string, unsigned long>> rootHubs;
+    // The authorized_default of each root hub read so far, by bus number.
+    std::map<std::string, std::optional<std::string>, std::less<>> policies;
+    // The bus folder, opened when a device's attribute is first read.
+    std::optional<Place> opened;
+
+    const Place& place() {
+        if (!opened) {
+            opened.emplace(folder);
+        }
+        return *opened;
+    }
+
+    Bus() {
+        for (HostFiles::Entry& entry : HostFiles::entries(folder)) {
+            std::string& name = entry.name;
+            if (name.empty() || name.find(':') != std::string::npos) {
+                continue;
+            }
+            if (!name.starts_with("usb")) {
+                devices.push_back(std::move(name));
+            } else if (const auto bus = number(std::string_view(name).substr(3))) {
+                rootHubs.emplace_back(std::move(name), *bus);
             }
         }
-        return bus;
     }
 
     // The devices attached through the ports named: the one in each port and all behind it.
@@ -118,14 +173,21 @@ struct Bus {
         }
         return {found.begin(), found.end()};
     }
+
+    // The authorization policy of the root hub of `device`'s bus.
+    const std::optional<std::string>& policyOf(const std::string& device) {
+        const std::string bus = device.substr(0, device.find('-'));
+        const auto known = policies.find(bus);
+        if (known != policies.end()) {
+            return known->second;
+        }
+        return policies.emplace(bus, place().attribute("usb" + bus + "/authorized_default"))
+            .first->second;
+    }
 };
 
-fs::path deviceFolder(std::string_view name) {
-    return HostFiles::path("/sys/bus/usb/devices") / std::string(name);
-}
-
 // Fills in connected, connections, authorization and pending from the devices attached.
-void describeAttached(PortInfo& port, const std::vector<std::string>& attached) {
+void describeAttached(PortInfo& port, Bus& bus, const std::vector<std::string>& attached) {
     port.connections = static_cast<std::int64_t>(attached.size());
     port.connected = !attached.empty();
     if (attached.empty()) {
@@ -134,15 +196,14 @@ void describeAttached(PortInfo& port, const std::vector<std::string>& attached) 
     bool holdsBack = false;
     bool allowsAll = true;
     for (const std::string& device : attached) {
-        const auto policy = HostFiles::attribute(
-            deviceFolder("usb" + device.substr(0, device.find('-'))) / "authorized_default");
+        const auto& policy = bus.policyOf(device);
         if (policy == "0" || policy == "2") {
             holdsBack = true;
         }
         if (policy != "1" && policy != "-1") {
             allowsAll = false;
         }
-        if (HostFiles::attribute(deviceFolder(device) / "authorized") == "0") {
+        if (bus.place().attribute(device + "/authorized") == "0") {
             port.pending = true;
         }
     }
@@ -153,27 +214,8 @@ void describeAttached(PortInfo& port, const std::vector<std::string>& attached) 
     }
 }
 
-bool present(const fs::path& entry) {
-    std::error_code ec;
-    return fs::symlink_status(entry, ec).type() != fs::file_type::not_found && !ec;
-}
-
-// The hub ports a Type-C connector is wired to: the links named like hub ports in its folder.
-std::vector<HubPort> linkedHubPorts(const fs::path& connector) {
-    std::vector<HubPort> ports;
-    for (const HostFiles::Entry& entry : HostFiles::entries(connector)) {
-        if (entry.kind != HostFiles::Entry::link) {
-            continue;
-        }
-        if (auto port = HubPort::parse(entry.name)) {
-            ports.push_back(std::move(*port));
-        }
-    }
-    return ports;
-}
-
-void addTypeCPorts(const Bus& bus, std::map<std::string, PortInfo>& found) {
-    const fs::path typec = HostFiles::path("/sys/class/typec");
+void addTypeCPorts(Bus& bus, std::map<std::string, PortInfo>& found) {
+    const std::string typec = HostFiles::path("/sys/class/typec").string();
     for (const HostFiles::Entry& entry : HostFiles::entries(typec)) {
         const std::string& name = entry.name;
         if (!name.starts_with("port")) {
@@ -186,9 +228,25 @@ void addTypeCPorts(const Bus& bus, std::map<std::string, PortInfo>& found) {
         PortInfo port;
         port.id = "Port-USB-C@" + std::to_string(*index + 1);
         port.name = prettyPortName(port.id);
-        describeAttached(port, bus.below(linkedHubPorts(typec / name)));
+        // One listing of the connector's folder gives both the hub ports it is wired to (the
+        // links named like hub ports) and its partner, when something is plugged in.
+        std::vector<HubPort> wired;
+        bool partner = false;
+        const std::string partnerName = name + "-partner";
+        for (const HostFiles::Entry& inside : HostFiles::entries(typec + '/' + name)) {
+            if (inside.name == partnerName) {
+                partner = true;
+            }
+            if (inside.kind != HostFiles::Entry::link) {
+                continue;
+            }
+            if (auto hubPort = HubPort::parse(inside.name)) {
+                wired.push_back(std::move(*hubPort));
+            }
+        }
+        describeAttached(port, bus, bus.below(wired));
         // A charger or a display adapter is a partner without any USB device behind it.
-        if (present(typec / name / (name + "-partner"))) {
+        if (partner) {
             port.connected = true;
             port.connections = std::max<std::int64_t>(port.connections, 1);
         }
@@ -203,30 +261,30 @@ struct RootPort {
     bool typeC = false;              // either half is wired to a Type-C connector
 };
 
-std::vector<RootPort> hotPlugRootPorts() {
+std::vector<RootPort> hotPlugRootPorts(const Bus& bus) {
     std::vector<RootPort> ports;
-    const fs::path devices = HostFiles::path("/sys/bus/usb/devices");
-    for (const HostFiles::Entry& hubEntry : HostFiles::entries(devices)) {
-        const std::string& hub = hubEntry.name;
-        const auto busNumber =
-            hub.starts_with("usb") ? number(std::string_view(hub).substr(3)) : std::nullopt;
-        if (!busNumber) {
+    for (const auto& [hub, busNumber] : bus.rootHubs) {
+        const std::string interface =
+            bus.folder + '/' + hub + '/' + std::to_string(busNumber) + "-0:1.0";
+        const auto entries = HostFiles::entries(interface);
+        if (entries.empty()) {
             continue;
         }
-        const fs::path interface = devices / hub / (std::to_string(*busNumber) + "-0:1.0");
-        for (const HostFiles::Entry& portEntry : HostFiles::entries(interface)) {
-            const fs::path folder = interface / portEntry.name;
-            const auto where = HubPort::parse(portEntry.name);
+        const Place place(interface);
+        for (const HostFiles::Entry& portEntry : entries) {
+            const std::string& name = portEntry.name;
+            const auto where = HubPort::parse(name);
             if (!where || where->hub != hub ||
-                HostFiles::attribute(folder / "connect_type") != "hotplug") {
+                place.attribute(name + "/connect_type") != "hotplug") {
                 continue;
             }
-            RootPort port{*where, *busNumber, std::nullopt,
-                          present(folder / "connector") || present(folder / "peer" / "connector")};
-            std::error_code linkError;
-            const fs::path peer = fs::read_symlink(folder / "peer", linkError);
-            if (!linkError && !peer.filename().empty()) {
-                port.peer = peer.filename().string();
+            RootPort port{*where, busNumber, std::nullopt,
+                          place.has(name + "/connector") || place.has(name + "/peer/connector")};
+            if (const auto peer = place.linkText(name + "/peer")) {
+                const std::string_view last = std::string_view(*peer).substr(peer->rfind('/') + 1);
+                if (!last.empty()) {
+                    port.peer = std::string(last);
+                }
             }
             ports.push_back(std::move(port));
         }
@@ -237,8 +295,8 @@ std::vector<RootPort> hotPlugRootPorts() {
     return ports;
 }
 
-void addRootHubPorts(const Bus& bus, std::map<std::string, PortInfo>& found) {
-    const std::vector<RootPort> ports = hotPlugRootPorts();
+void addRootHubPorts(Bus& bus, std::map<std::string, PortInfo>& found) {
+    const std::vector<RootPort> ports = hotPlugRootPorts(bus);
     std::set<std::string> handled;
     for (const RootPort& port : ports) {
         const std::string name = port.where.hub + "-port" + std::to_string(port.where.port);
@@ -259,7 +317,7 @@ void addRootHubPorts(const Bus& bus, std::map<std::string, PortInfo>& found) {
         info.id =
             "Port-USB port " + std::to_string(port.bus) + "-" + std::to_string(port.where.port);
         info.name = prettyPortName(info.id);
-        describeAttached(info, bus.below(halves));
+        describeAttached(info, bus, bus.below(halves));
         found[info.id] = std::move(info);
     }
 }
@@ -267,7 +325,7 @@ void addRootHubPorts(const Bus& bus, std::map<std::string, PortInfo>& found) {
 } // namespace
 
 std::vector<PortInfo> ports() {
-    const Bus bus = Bus::read();
+    Bus bus;
     std::map<std::string, PortInfo> found; // by description: a later port replaces an earlier one
     addTypeCPorts(bus, found);
     addRootHubPorts(bus, found);

@@ -185,50 +185,11 @@ std::string_view parentOf(std::string_view path) {
     return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
 }
 
-// The text of the link `link`; none when it is no link, is gone or is longer than a path can be.
 std::optional<std::string> linkText(const std::string& link) {
-    std::array<char, 4096> text;
-    const ssize_t n = ::readlink(link.c_str(), text.data(), text.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= text.size()) {
-        return std::nullopt;
-    }
-    return std::string(text.data(), static_cast<std::size_t>(n));
+    return HostFiles::linkText(AT_FDCWD, link.c_str());
 }
 
-// Where the link text `target` in `folder` leads, with "." and ".." taken lexically, which is
-// how the kernel resolves it when no folder on the way is itself a link (true of the links of
-// /sys/bus and /sys/class). An absolute target stands on its own.
-std::string resolved(std::string_view folder, std::string_view target) {
-    const bool absolute = target.starts_with('/') || folder.starts_with('/');
-    std::string out = absolute ? "/" : "";
-    const auto add = [&](std::string_view text) {
-        while (!text.empty()) {
-            const std::size_t slash = text.find('/');
-            const std::string_view part = text.substr(0, slash);
-            text = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
-            if (part.empty() || part == ".") {
-                continue;
-            }
-            if (part == ".." && out != "/" && !out.empty() && lastName(out) != "..") {
-                const std::size_t last = out.rfind('/');
-                out.resize(last == std::string::npos ? 0 : std::max<std::size_t>(last, 1));
-                continue;
-            }
-            if (part == ".." && absolute) {
-                continue; // above the root is the root
-            }
-            if (!out.empty() && out != "/") {
-                out += '/';
-            }
-            out += part;
-        }
-    };
-    if (!target.starts_with('/')) {
-        add(folder);
-    }
-    add(target);
-    return out;
-}
+using HostFiles::resolved;
 
 // One device of the bus folder while the scan runs.
 struct Found {
