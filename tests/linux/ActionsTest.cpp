@@ -1,6 +1,6 @@
 #include "app/linux/Actions.h"
 
-#include "tests/linux/FixtureTree.h"
+#include "tests/linux/StubTool.h"
 
 #include <chrono>
 #include <fcntl.h>
@@ -16,47 +16,19 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Calls = std::vector<std::vector<std::string>>;
+using Calls = ToolCalls;
 
 const std::string fffd = "\xEF\xBF\xBD";
 
-// A stand-in for the tool at `tool` in the tree: a shell script (our code runs it directly,
-// never through a shell of its own) that appends its arguments to `<tool>.calls`, each as
-// "<bytes>:<argument>" on a line after a "#<count>" line, runs `body`, and exits with `status`.
 void stub(const FixtureTree& tree, const std::string& tool, int status, std::string body = "") {
-    const std::string log = tree.at(tool).string() + ".calls";
-    tree.write(tool, "#!/bin/sh\nLC_ALL=C; export LC_ALL\n{ echo \"#$#\"; for a in \"$@\"; do "
-                     "printf '%s:%s\\n' \"${#a}\" \"$a\"; done; } >> '" +
-                         log + "'\n" + body + "\nexit " + std::to_string(status) + "\n");
-    fs::permissions(tree.at(tool), fs::perms::owner_all);
+    stubTool(tree, tool, status, std::move(body));
 }
-
-// A stub that prints `output` exactly, byte for byte.
 void answering(const FixtureTree& tree, const std::string& tool, int status,
                const std::string& output) {
-    tree.write(tool + ".out", output);
-    stub(tree, tool, status, "cat '" + tree.at(tool).string() + ".out'");
+    answeringTool(tree, tool, status, output);
 }
-
-// Every run of the stub at `tool`, with its arguments.
 Calls calls(const FixtureTree& tree, const std::string& tool) {
-    std::ifstream in(tree.at(tool).string() + ".calls", std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Calls found;
-    std::size_t at = 0;
-    while (at < text.size() && text[at] == '#') {
-        const std::size_t end = text.find('\n', at);
-        const int count = std::stoi(text.substr(at + 1, end - at - 1));
-        at = end + 1;
-        auto& args = found.emplace_back();
-        for (int i = 0; i < count; ++i) {
-            const std::size_t colon = text.find(':', at);
-            const std::size_t length = std::stoul(text.substr(at, colon - at));
-            args.push_back(text.substr(colon + 1, length));
-            at = colon + 1 + length + 1;
-        }
-    }
-    return found;
+    return toolCalls(tree, tool);
 }
 
 // ---- run --------------------------------------------------------------------------------------
