@@ -13,4 +13,15 @@ inline constexpr std::string_view machine = "computer";
 // `text` with every "{os}" and "{machine}" replaced by the words above.
 std::string words(std::string_view text);
 
+// ---- What the self-test names -----------------------------------------------------------------
+
+// The command the screen lock runs.
+inline constexpr std::string_view lockCommand = "loginctl lock-session";
+// The disk holding "/" when no block device does (an overlay or tmpfs root).
+inline constexpr std::string_view rootDiskFallback = "the root disk";
+// How the processes holding a serial line are found.
+inline constexpr std::string_view processScan = "/proc scan";
+// The serial line whose users the self-test looks for: one most machines have.
+inline constexpr std::string_view builtInSerialPort = "/dev/ttyS0";
+
 } // namespace vantrel::PlatformText

@@ -31,11 +31,12 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Writes, flushes the data of and closes `fd`; false when any of the three failed (it is closed
-// either way).
-bool finish(int fd, std::string_view bytes) {
-    const bool written = writeAll(fd, bytes) && ::fdatasync(fd) == 0;
-    return ::close(fd) == 0 && written;
+// Writes, flushes the data of and closes `fd`: 0, or the errno of the first of the three that
+// failed (it is closed either way).
+int finish(int fd, std::string_view bytes) {
+    const int written = writeAll(fd, bytes) && ::fdatasync(fd) == 0 ? 0 : errno;
+    const int closed = ::close(fd) == 0 ? 0 : errno;
+    return written != 0 ? written : closed;
 }
 
 // Makes a rename or a new name in `folder` durable. Some file systems refuse, which is harmless.
@@ -63,29 +64,20 @@ std::string localStamp() {
     return text;
 }
 
-fs::path homeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return home;
-    }
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->pw_dir != nullptr) {
-        return found->pw_dir;
-    }
-    return {};
-}
-
 } // namespace
 
 bool write(const fs::path& file, std::string_view bytes) {
+    std::error_code ignored;
+    return write(file, bytes, ignored);
+}
+
+bool write(const fs::path& file, std::string_view bytes, std::error_code& error) {
+    error.clear();
     if (!file.has_filename()) {
+        error = std::make_error_code(std::errc::is_a_directory);
         return false;
     }
     const fs::path folder = folderOf(file);
-    std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
         return false;
@@ -93,13 +85,19 @@ bool write(const fs::path& file, std::string_view bytes) {
     std::string temporary = (folder / (file.filename().string() + ".tmp-XXXXXX")).string();
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
+        error.assign(errno, std::generic_category());
         return false;
     }
     // The data reaches the disk before the rename, so the file is always either the old one or
     // the new one, whole. The folder is not flushed after the rename: should the machine lose
     // power right then, the old file is what comes back, intact.
-    if (!finish(fd, bytes) || ::rename(temporary.c_str(), file.c_str()) != 0) {
+    int failure = finish(fd, bytes);
+    if (failure == 0 && ::rename(temporary.c_str(), file.c_str()) != 0) {
+        failure = errno;
+    }
+    if (failure != 0) {
         ::unlink(temporary.c_str());
+        error.assign(failure, std::generic_category());
         return false;
     }
     return true;
@@ -153,7 +151,7 @@ std::optional<fs::path> keepAside(const fs::path& file) {
             }
             return std::nullopt;
         }
-        if (!finish(fd, *bytes)) {
+        if (finish(fd, *bytes) != 0) {
             ::unlink(aside.c_str());
             return std::nullopt;
         }
@@ -170,6 +168,21 @@ bool keepAsideBeforeReplacing(const fs::path& file) {
 bool present(const fs::path& file) {
     std::error_code error;
     return fs::status(file, error).type() != fs::file_type::not_found;
+}
+
+fs::path homeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        return home;
+    }
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr) {
+        return found->pw_dir;
+    }
+    return {};
 }
 
 fs::path userFile(const char* variable, const fs::path& underHome, const fs::path& leaf) {

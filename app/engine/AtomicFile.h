@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace vantrel::AtomicFile {
 
@@ -15,6 +16,9 @@ namespace vantrel::AtomicFile {
 // False when anything before the rename failed; the temporary file is removed then. Flushing the
 // folder after the rename is best effort, as some file systems cannot.
 bool write(const std::filesystem::path& file, std::string_view bytes);
+// The same, telling why it failed: `error` holds the cause when the result is false and is
+// cleared when it is true.
+bool write(const std::filesystem::path& file, std::string_view bytes, std::error_code& error);
 
 // The whole file; none when it is missing or cannot be read.
 std::optional<std::string> read(const std::filesystem::path& file);
@@ -30,6 +34,9 @@ bool keepAsideBeforeReplacing(const std::filesystem::path& file);
 
 // Whether something (a file, a folder, ...) is at `file` or may be: only "no such file" is false.
 bool present(const std::filesystem::path& file);
+
+// $HOME, or the account's home folder when HOME is unset or empty; empty when neither is known.
+std::filesystem::path homeFolder();
 
 // `$variable/Vantrel/leaf` when the variable holds an absolute path, otherwise
 // `$HOME/underHome/Vantrel/leaf` (the account's home folder when HOME is unset or empty).

@@ -6,7 +6,8 @@
 // - udisksctl to unmount file systems and power a drive off, under the user's own rights;
 // - loginctl to lock the session we run in.
 // Processes holding a serial line come from the descriptor links in /proc/<pid>/fd, mounted
-// volumes from /proc/self/mountinfo matched by device number against /sys/block.
+// volumes from /proc/self/mountinfo matched by device number against /sys/block, and the disk
+// holding "/" from the device number of its mount through /sys/dev/block.
 #include "app/linux/Actions.h"
 
 #include "app/linux/HostFiles.h"
@@ -22,6 +23,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -525,6 +527,43 @@ bool setNetworkService(const std::string& service, bool on) {
 
 bool lockScreen() {
     return run(loginctl, {"lock-session"}).status == 0;
+}
+
+bool lockScreenAvailable() {
+    const std::string tool = HostFiles::path(loginctl).string();
+    struct stat info {};
+    return ::stat(tool.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::access(tool.c_str(), X_OK) == 0;
+}
+
+std::optional<std::string> systemDisk() {
+    // A later mount on "/" hides the earlier ones.
+    std::optional<std::string> number;
+    for (const Mount& mount : mounts()) {
+        if (mount.mountPoint == "/") {
+            number = mount.number;
+        }
+    }
+    if (!number) {
+        return std::nullopt;
+    }
+    // /sys/dev/block/8:2 -> ../../devices/pci0000:00/…/block/sda/sda2; a partition's folder sits
+    // in its disk's folder and has a `partition` attribute.
+    constexpr std::string_view byNumber = "/sys/dev/block";
+    const auto target = HostFiles::linkText(
+        AT_FDCWD, HostFiles::path(std::string(byNumber) + "/" + *number).c_str());
+    if (!target) {
+        return std::nullopt;
+    }
+    std::string device = HostFiles::resolved(byNumber, *target);
+    if (HostFiles::attribute(HostFiles::path(device + "/partition"))) {
+        device.resize(device.rfind('/'));
+    }
+    std::string name = device.substr(device.rfind('/') + 1);
+    if (name.empty() || name == "." || name == "..") {
+        return std::nullopt;
+    }
+    return name;
 }
 
 } // namespace vantrel::Actions

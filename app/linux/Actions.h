@@ -66,4 +66,13 @@ bool setNetworkService(const std::string& service, bool on);
 // Locks the current login session. True when the login manager accepted the request.
 bool lockScreen();
 
+// Whether the tool lockScreen runs is there as an executable file. Nothing is run.
+bool lockScreenAvailable();
+
+// The kernel name of the whole disk ("sda", "nvme0n1") holding the file system mounted at "/":
+// the device number of the last "/" mount of /proc/self/mountinfo, looked up in /sys/dev/block,
+// and the disk it is a partition of, if it is one. None when "/" comes from no block device (an
+// overlay or tmpfs root) or the device is not in sysfs.
+std::optional<std::string> systemDisk();
+
 } // namespace vantrel::Actions

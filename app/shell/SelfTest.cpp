@@ -1,0 +1,89 @@
+// The self-test report: each probe and action Vantrel relies on, tried here without changing
+// anything (no tool that acts is run, no watcher is started), one PASS or FAIL line per check.
+#include "app/engine/Seams.h"
+#include "app/linux/Actions.h"
+#include "app/linux/KeystrokeGuard.h"
+#include "app/linux/Scanner.h"
+#include "app/shell/Reports.h"
+#include "app/shell/SystemClock.h"
+#include "core/PlatformText.h"
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel::SelfTest {
+namespace {
+
+void line(std::ostream& out, bool passed, std::string_view check, std::string_view detail) {
+    out << (passed ? "PASS" : "FAIL") << "  " << check << ": " << detail << '\n';
+}
+
+// `parts` joined with ", ", each made printable, or `none` when there are none.
+std::string listed(const std::vector<std::string>& parts, std::string_view none) {
+    if (parts.empty()) {
+        return std::string(none);
+    }
+    std::string text;
+    for (const std::string& part : parts) {
+        text += (text.empty() ? "" : ", ") + Reports::printable(part);
+    }
+    return text;
+}
+
+} // namespace
+
+void run(std::ostream& out) {
+    line(out, Actions::lockScreenAvailable(), "lock screen available",
+         std::string(PlatformText::lockCommand) + " resolved (not called)");
+
+    for (const USBDevice& device : Scanner::usbDevices()) {
+        for (const std::string& name : device.netNames) {
+            const std::string check = "network service for " + Reports::printable(name);
+            if (const auto service = Actions::serviceName(name)) {
+                line(out, true, check,
+                     "\u201C" + Reports::printable(*service) +
+                         "\u201D (would be paused with an admin prompt)");
+            } else {
+                line(out, false, check, "not found");
+            }
+        }
+    }
+
+    const auto disk = Actions::systemDisk();
+    const std::size_t volumes = disk ? Actions::mountedVolumes(*disk).size() : 0;
+    line(out, volumes > 0, "mounted volumes readable",
+         (disk ? Reports::printable(*disk) : std::string(PlatformText::rootDiskFallback)) +
+             " has " + std::to_string(volumes) + " volumes");
+
+    const std::string serialPort(PlatformText::builtInSerialPort);
+    line(out, true, "serial port users readable",
+         std::string(PlatformText::processScan) + " ran; " +
+             std::to_string(Actions::serialUsers(serialPort).size()) + " users of " + serialPort);
+
+    const SystemClock clock;
+    KeystrokeGuard guard(clock);
+    line(out, true, "input monitoring permission",
+         guard.checkAccess() ? "granted" : "not granted (keystroke guard off)");
+
+    std::vector<std::string> prompts;
+    for (const PortInfo& port : Scanner::ports()) {
+        if (port.pending) {
+            prompts.push_back(port.name);
+        }
+    }
+    line(out, true, "trust prompt detection",
+         prompts.empty() ? "no prompt showing now" : "prompt showing on " + listed(prompts, ""));
+
+    std::vector<std::string> waiting;
+    for (const USBDevice& device : Scanner::usbDevices()) {
+        if (device.blocked) {
+            waiting.push_back(device.label());
+        }
+    }
+    line(out, true, "blocked device detection", listed(waiting, "no devices waiting for approval"));
+    out << std::flush;
+}
+
+} // namespace vantrel::SelfTest
