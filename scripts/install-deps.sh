@@ -8,6 +8,10 @@ packages=(
   g++ cmake make pkg-config
   # libraries
   libicu-dev nlohmann-json3-dev libudev-dev
+  # Qt 6 for the tray application and its windows; the platform plugins (xcb, offscreen)
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins
+  # a font for the offscreen platform, a session bus and a virtual display for the tests
+  fonts-dejavu-core dbus-daemon xvfb xauth
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
 )

@@ -1,29 +1,104 @@
-// The vantrel executable. For now it reports its version and how it is used, and replays
-// scenarios; the tray application and the other command-line tools grow here.
+// The vantrel executable: a one-shot tool when the command line names one (reports, keep-alive,
+// demo windows, replay), otherwise the tray application, one copy per user.
 #include "Version.h"
 #include "app/replay/Replay.h"
+#include "app/shell/CommandLine.h"
+#include "app/shell/KeepAlive.h"
+#include "app/shell/Reports.h"
+#include "app/shell/SingleCopy.h"
+#include "app/shell/TrayApp.h"
 
-#include <cstdio>
+#include <chrono>
+#include <cstdlib>
+#include <iomanip>
 #include <iostream>
-#include <string_view>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+
+namespace vantrel {
+namespace {
+
+bool set(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+// Whether a window can be shown: an X or Wayland display, or a Qt platform chosen by hand (such
+// as "offscreen").
+bool displayAvailable() {
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+int runApp(int argc, char** argv) {
+    const SingleCopy lock;
+    if (!lock.first()) {
+        return 0; // the copy that runs already keeps guarding
+    }
+    if (!displayAvailable()) {
+        std::cerr << "Vantrel runs as a tray application and needs a desktop session, but no "
+                     "display was found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+                     "Here is what it sees now (vantrel --snapshot):\n\n";
+        Snapshot::print(std::cout);
+        return 0;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vantrel"));
+    QApplication::setApplicationVersion(QString::fromLatin1(version));
+    QGuiApplication::setDesktopFileName(QStringLiteral("vantrel"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    // VANTREL_TIMING=1 prints when the first scan cycle completed, for the start-up benchmark.
+    const bool timing = set("VANTREL_TIMING");
+    const TrayApp tray([timing] {
+        if (timing) {
+            const auto now = std::chrono::system_clock::now().time_since_epoch();
+            std::cerr << "vantrel: first cycle done at " << std::fixed << std::setprecision(6)
+                      << std::chrono::duration<double>(now).count() << '\n';
+        }
+    });
+    return QApplication::exec();
+}
+
+} // namespace
+} // namespace vantrel
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg(argv[i]);
-        if (arg == "--version") {
-            std::printf("Vantrel %s\n", vantrel::version);
-            return 0;
+    using namespace vantrel;
+    using Mode = CommandLine::Mode;
+    const CommandLine line = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+    switch (line.mode) {
+    case Mode::snapshot:
+        Snapshot::print(std::cout);
+        return 0;
+    case Mode::enableAgent:
+        return KeepAlive::set(true, std::cerr) ? 0 : 1;
+    case Mode::disableAgent:
+        return KeepAlive::set(false, std::cerr) ? 0 : 1;
+    case Mode::agentStatus:
+        std::cout << (KeepAlive::enabled() ? "enabled" : "not registered") << std::endl;
+        return 0;
+    case Mode::selfTest:
+        SelfTest::run(std::cout);
+        return 0;
+    case Mode::demoWindow:
+        std::cerr << "vantrel: this build has no demo windows yet\n";
+        return 1;
+    case Mode::replay:
+        if (!line.replayFile) {
+            std::cerr << "replay: FILE: missing (vantrel --replay FILE)\n";
+            return 2;
         }
-        if (arg == "--replay") {
-            if (i + 1 >= argc) {
-                std::cerr << "replay: FILE: missing (vantrel --replay FILE)\n";
-                return 2;
-            }
-            return vantrel::runReplay(argv[i + 1], std::cout, std::cerr);
-        }
+        return runReplay(*line.replayFile, std::cout, std::cerr);
+    case Mode::help:
+        std::cout << "Vantrel " << version << ": a guard for the USB ports of this computer.\n"
+                  << usageText;
+        return 0;
+    case Mode::version:
+        std::cout << "Vantrel " << version << '\n';
+        return 0;
+    case Mode::app:
+        break;
     }
-    std::printf("Vantrel %s: a guard for the USB ports of this computer.\n"
-                "Usage: vantrel [--version | --help | --replay FILE]\n",
-                vantrel::version);
-    return 0;
+    return runApp(argc, argv);
 }

@@ -1,0 +1,86 @@
+#include "app/shell/TrayApp.h"
+
+#include "app/shell/ShieldIcon.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QScreen>
+
+namespace vantrel {
+
+TrayApp::TrayApp(const std::function<void()>& firstCycle) {
+    // The watch is in place before the Monitor starts the keyboard watcher, so that the first
+    // keyboards opened are watched; device changes reach the Monitor once it exists.
+    watch_ = std::make_unique<MachineWatch>(deviceEvents_, keyboard_, [this] {
+        if (monitor_) {
+            monitor_->deviceChanged();
+        }
+    });
+    monitor_ = std::make_unique<Monitor>(
+        MonitorProviders{machine_, keyboard_, notifier_, advisor_, scheduler_, clock_});
+    if (firstCycle) {
+        firstCycle();
+    }
+
+    window_.attach(*monitor_);
+    monitor_->observe([this] { updateIcon(); });
+
+    menu_.addAction(QStringLiteral("Open Vantrel"), this, [this] { openWindow(); });
+    menu_.addSeparator();
+    menu_.addAction(QStringLiteral("Quit Vantrel"), qApp, &QApplication::quit);
+    tray_.setContextMenu(&menu_);
+    tray_.setToolTip(QStringLiteral("Vantrel"));
+    connect(&tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    if (window_.isVisible()) {
+                        window_.hide();
+                    } else {
+                        openWindow();
+                    }
+                }
+            });
+    alert_ = !monitor_->unreviewed().empty();
+    tray_.setIcon(shieldIcon(alert_, QApplication::palette().color(QPalette::WindowText)));
+
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        tray_.show();
+    } else {
+        // A desktop without a tray: the window is the application.
+        window_.show();
+    }
+}
+
+TrayApp::~TrayApp() = default;
+
+void TrayApp::updateIcon() {
+    const bool alert = !monitor_->unreviewed().empty();
+    if (alert == alert_) {
+        return;
+    }
+    alert_ = alert;
+    tray_.setIcon(shieldIcon(alert_, QApplication::palette().color(QPalette::WindowText)));
+}
+
+void TrayApp::openWindow() {
+    window_.adjustSize();
+    const QRect icon = tray_.geometry();
+    QScreen* screen = icon.isValid() ? QGuiApplication::screenAt(icon.center()) : nullptr;
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
+        const QRect area = screen->availableGeometry();
+        const QSize size = window_.sizeHint();
+        // Under the icon when the desktop says where it is, else in the top-right corner.
+        int x = icon.isValid() ? icon.center().x() - size.width() / 2 : area.right() - size.width();
+        x = std::clamp(x, area.left(), std::max(area.left(), area.right() - size.width()));
+        window_.move(x, area.top());
+    }
+    window_.show();
+    window_.raise();
+    window_.activateWindow();
+}
+
+} // namespace vantrel

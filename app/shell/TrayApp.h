@@ -1,0 +1,56 @@
+// The running application: one Monitor wired to the real machine, the keyboard watcher, desktop
+// notifications and Qt's event loop, behind a tray icon that shows whether warnings wait.
+#pragma once
+
+#include "app/engine/Monitor.h"
+#include "app/linux/DeviceEvents.h"
+#include "app/linux/KeystrokeGuard.h"
+#include "app/linux/LinuxMachine.h"
+#include "app/shell/DBusNotifier.h"
+#include "app/shell/MachineWatch.h"
+#include "app/shell/PlaceholderWindow.h"
+#include "app/shell/QtScheduler.h"
+#include "app/shell/SystemClock.h"
+
+#include <functional>
+#include <memory>
+
+#include <QMenu>
+#include <QObject>
+#include <QSystemTrayIcon>
+
+namespace vantrel {
+
+class TrayApp final : public QObject {
+  public:
+    // Needs a QApplication. Loads the stored state and runs the first scan cycle; `firstCycle`
+    // runs right after it.
+    explicit TrayApp(const std::function<void()>& firstCycle = {});
+    ~TrayApp() override;
+
+    Monitor& monitor() { return *monitor_; }
+    // Whether the icon shows that warnings wait ("exclamationmark.shield.fill").
+    bool alert() const { return alert_; }
+    // Opens the window, under the tray icon where the desktop says where that is.
+    void openWindow();
+
+  private:
+    void updateIcon();
+
+    SystemClock clock_;
+    LinuxMachine machine_;
+    KeystrokeGuard keyboard_{clock_};
+    DBusNotifier notifier_;
+    PlaceholderAdvisor advisor_;
+    QtScheduler scheduler_;
+    DeviceEvents deviceEvents_;
+    PlaceholderWindow window_;
+    QMenu menu_;
+    QSystemTrayIcon tray_;
+    bool alert_ = false;
+    // Last, so that they go first: nothing above refers to them.
+    std::unique_ptr<MachineWatch> watch_;
+    std::unique_ptr<Monitor> monitor_;
+};
+
+} // namespace vantrel
