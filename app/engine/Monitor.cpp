@@ -144,6 +144,7 @@ void Monitor::loadSettings() {
     }
 
     autoPause_ = settings_.boolean("autoPause").value_or(true);
+    developerMode_ = settings_.boolean("developerMode").value_or(false);
 }
 
 void Monitor::saveKnownUSB() {
@@ -181,6 +182,58 @@ void Monitor::setKeystrokeGuard(bool on) {
     }
     keystrokeGuardOn_ = p_.keyboard.running();
     changed();
+}
+
+void Monitor::showDemo(DemoState state) {
+    if (persists_) {
+        return;
+    }
+    usb_ = std::move(state.usb);
+    inputs_ = std::move(state.inputs);
+    ports_ = std::move(state.ports);
+    nets_ = std::move(state.nets);
+    config_ = std::move(state.config);
+    events_ = std::move(state.events);
+    if (events_.size() > maxEvents) {
+        events_.resize(maxEvents);
+    }
+    trustRequest_ = std::move(state.trustRequest);
+    advice_.reset();
+    if (trustRequest_) {
+        advice_ = Advisor::advise(*trustRequest_, clock_.value_or(p_.clock.now()));
+    }
+    activity_ = std::move(state.activity);
+    outOfScope_ = std::move(state.outOfScope);
+    history_ = std::move(state.history);
+    knownUSB_ = std::move(state.knownUSB);
+    autoPause_ = state.autoPause;
+    keystrokeGuardOn_ = state.keystrokeGuardOn;
+    changed();
+}
+
+void Monitor::setDeveloperMode(bool on) {
+    developerMode_ = on;
+    if (persists_) {
+        settings_.set("developerMode", on);
+    }
+    changed();
+}
+
+bool Monitor::keystrokeGuardPreferred() const {
+    return settings_.boolean("keystrokeGuard").value_or(false);
+}
+
+bool Monitor::inputMonitoringPermitted() const {
+    return p_.keyboard.checkAccess();
+}
+
+void Monitor::lockScreen() {
+    if (!persists_) {
+        return;
+    }
+    if (p_.machine.lockScreen()) {
+        log(Event::Level::info, "You locked the screen from Vantrel.", false);
+    }
 }
 
 std::vector<Event> Monitor::unreviewed() const {

@@ -62,6 +62,26 @@ class Monitor {
     // machine and never scans; it scores devices at the fixed time `clock`. Demo mode fills it.
     static std::unique_ptr<Monitor> demo(MonitorProviders providers, Timestamp clock);
 
+    // Everything a demo Monitor shows, set at once.
+    struct DemoState {
+        std::vector<USBDevice> usb;
+        std::vector<InputDevice> inputs;
+        std::vector<PortInfo> ports;
+        std::vector<NetInterface> nets;
+        NetConfig config;
+        std::vector<Event> events; // newest first
+        std::optional<TrustRequest> trustRequest;
+        std::map<std::uint64_t, std::string> activity;
+        std::map<std::string, std::vector<Capability>> outOfScope;
+        DeviceHistories history;
+        std::map<std::string, std::vector<std::string>> knownUSB;
+        bool autoPause = true;
+        bool keystrokeGuardOn = false;
+    };
+    // Replaces the published state of a demo Monitor (the advice follows the request); a
+    // Monitor that persists ignores it.
+    void showDemo(DemoState state);
+
     ~Monitor();
     Monitor(const Monitor&) = delete;
     Monitor& operator=(const Monitor&) = delete;
@@ -102,6 +122,17 @@ class Monitor {
     void markAllReviewed();
     void setKeystrokeGuard(bool on);
     void setAutoPause(bool on);
+    // The window's layout preference, stored as "developerMode" (only in memory in demo mode).
+    bool developerMode() const { return developerMode_; }
+    void setDeveloperMode(bool on);
+    // Whether the user asked for the keystroke guard (the stored "keystrokeGuard"), whether or
+    // not it could start.
+    bool keystrokeGuardPreferred() const;
+    // Whether the keyboards may be watched, asked of the keyboard watcher now.
+    bool inputMonitoringPermitted() const;
+    // "Lock screen now": locks the session and logs it; does nothing in demo mode, and logs
+    // nothing when the lock did not happen.
+    void lockScreen();
     // Warnings not yet reviewed, newest first.
     std::vector<Event> unreviewed() const;
     // The devices of `usb` without pure infrastructure (hubs and display adapters).
@@ -157,6 +188,7 @@ class Monitor {
     std::map<std::string, std::vector<Capability>> outOfScope_;
     bool autoPause_ = true;
     bool keystrokeGuardOn_ = false;
+    bool developerMode_ = false;
 
     // Not published.
     std::optional<Timestamp> clock_; // a fixed time for scoring, set only in demo mode

@@ -131,6 +131,38 @@ TEST(Monitor, DemoMonitorKeepsEverythingInMemory) {
     EXPECT_EQ(rig.scheduler.pending(), 0u); // it never scans
 }
 
+TEST(Monitor, WindowPreferencesAndTheScreenLock) {
+    Rig rig;
+    rig.launch();
+    EXPECT_FALSE(rig.monitor->developerMode());
+    rig.monitor->setDeveloperMode(true);
+    EXPECT_EQ(rig.settings()["developerMode"], true);
+    rig.launch();
+    EXPECT_TRUE(rig.monitor->developerMode()) << "remembered across launches";
+
+    // The lock is logged only when it happened.
+    const std::size_t before = rig.monitor->events().size();
+    rig.machine.state.results.lockScreen = false;
+    rig.monitor->lockScreen();
+    EXPECT_EQ(rig.monitor->events().size(), before);
+    rig.machine.state.results.lockScreen = true;
+    rig.monitor->lockScreen();
+    EXPECT_EQ(rig.monitor->events().front().text, "You locked the screen from Vantrel.");
+    EXPECT_EQ(rig.monitor->events().front().level, Event::Level::info);
+    EXPECT_TRUE(rig.notifications.empty());
+
+    auto demo = Monitor::demo(MonitorProviders{rig.machine, rig.keyboard, rig.notifier, rig.panel,
+                                               rig.scheduler, rig.scheduler},
+                              start);
+    int locks = 0;
+    rig.machine.setActionHook([&](const std::string& name, auto, auto) {
+        locks += name == "lockScreen" ? 1 : 0;
+    });
+    demo->lockScreen();
+    EXPECT_EQ(locks, 0) << "a demo never touches the machine";
+    EXPECT_TRUE(demo->events().empty());
+}
+
 TEST(Monitor, UnreadableStoredStateIsKeptAsideBeforeItIsReplaced) {
     const std::string brokenEvents = R"([{"id":"6F1C3B0E-8F2A-4C55-9D3B-2B7E0E5C9A11","date":1,)"
                                      R"("level":"info","text":"no reviewed flag"}])";
