@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -16,6 +17,7 @@
 #include <unicode/locid.h>
 #include <unicode/numberformatter.h>
 #include <unicode/reldatefmt.h>
+#include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -86,6 +88,8 @@ struct Formatters {
     std::unique_ptr<icu::RelativeDateTimeFormatter> relative;
     // Plain numbers shown with 0, 1 and 2 fraction digits: the integer n given reads n / 10^digits.
     std::array<std::optional<icu::number::LocalizedNumberFormatter>, 3> decimals;
+    // Date patterns asked for so far; a null entry when ICU could not make the formatter.
+    std::map<std::string, std::unique_ptr<icu::SimpleDateFormat>, std::less<>> patterns;
 
     explicit Formatters(std::string name);
 };
@@ -261,6 +265,28 @@ std::string mediumDate(Timestamp t) {
     }
     icu::UnicodeString text;
     f.date->format(udate(t), text);
+    return utf8(text);
+}
+
+std::string formatted(Timestamp t, std::string_view pattern) {
+    Formatters& f = formatters();
+    auto found = f.patterns.find(pattern);
+    if (found == f.patterns.end()) {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::UnicodeString icuPattern = icu::UnicodeString::fromUTF8(
+            icu::StringPiece(pattern.data(), static_cast<std::int32_t>(pattern.size())));
+        auto format =
+            std::make_unique<icu::SimpleDateFormat>(icuPattern, icuLocale(f.localeName), status);
+        if (U_FAILURE(status)) {
+            format.reset();
+        }
+        found = f.patterns.emplace(std::string(pattern), std::move(format)).first;
+    }
+    if (found->second == nullptr) {
+        return {};
+    }
+    icu::UnicodeString text;
+    found->second->format(udate(t), text);
     return utf8(text);
 }
 

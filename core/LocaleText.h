@@ -18,6 +18,11 @@ std::string processLocaleName();
 // "Oct 8, 2026" in en_US, "08.10.2026" in de_DE.
 std::string mediumDate(Timestamp t);
 
+// The date and time of `t` in the user's locale and time zone, laid out by an ICU date pattern:
+// "MMM d, HH:mm:ss" gives "Oct 8, 10:24:00" in en_US. Each pattern's formatter is made on first
+// use and kept.
+std::string formatted(Timestamp t, std::string_view pattern);
+
 // `t` described relative to `now` with full unit names in the user's language, in the largest
 // calendar unit that is at least one whole unit: "3 hours ago", "in 2 minutes", "1 day ago".
 std::string relativeTime(Timestamp t, Timestamp now);

@@ -24,4 +24,11 @@ inline constexpr std::string_view processScan = "/proc scan";
 // The serial line whose users the self-test looks for: one most machines have.
 inline constexpr std::string_view builtInSerialPort = "/dev/ttyS0";
 
+// ---- What the window names --------------------------------------------------------------------
+
+// Where the user grants the keystroke guard its permission, ending a sentence that begins
+// "Typing guard needs permission: ".
+inline constexpr std::string_view inputPermissionPlace =
+    "join the input group (sudo adduser $USER input), then log in again.";
+
 } // namespace vantrel::PlatformText

@@ -112,6 +112,9 @@ class Monitor {
     // A device came or went: run a scan cycle now.
     void deviceChanged();
 
+    // The time scores are computed for: now, or the fixed time of a demo.
+    Timestamp now() const { return clock_.value_or(p_.clock.now()); }
+
     // Operations of the user interface.
     TrustScore trust(const USBDevice& device) const;
     void approveScope(const USBDevice& device);

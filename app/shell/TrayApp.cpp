@@ -1,11 +1,18 @@
 #include "app/shell/TrayApp.h"
 
+#include "app/linux/Scanner.h"
+#include "app/shell/KeepAlive.h"
+#include "app/shell/Reports.h"
 #include "app/shell/ShieldIcon.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QEvent>
+#include <QFontDatabase>
 #include <QScreen>
+
+#include <iostream>
 
 namespace vantrel {
 
@@ -23,7 +30,19 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
         firstCycle();
     }
 
-    window_.attach(*monitor_);
+    inTray_ = QSystemTrayIcon::isSystemTrayAvailable();
+    window_ = std::make_unique<ui::ContentView>(
+        *monitor_, ui::ContentView::Hooks{
+                       .keepAliveEnabled = [] { return KeepAlive::enabled(); },
+                       .setKeepAlive = [](bool on) { return KeepAlive::set(on, std::cerr); },
+                       .quit = [] { QApplication::quit(); },
+                       .systemInformation = [this] { showSystemInformation(); },
+                   });
+    if (inTray_) {
+        // Dropped from the tray icon, it goes away as soon as the user turns elsewhere.
+        window_->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+        window_->installEventFilter(this);
+    }
     monitor_->observe([this] { updateIcon(); });
 
     menu_.addAction(QStringLiteral("Open Vantrel"), this, [this] { openWindow(); });
@@ -34,8 +53,8 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
     connect(&tray_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger) {
-                    if (window_.isVisible()) {
-                        window_.hide();
+                    if (window_->isVisible()) {
+                        window_->hide();
                     } else {
                         openWindow();
                     }
@@ -44,11 +63,13 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
     alert_ = !monitor_->unreviewed().empty();
     tray_.setIcon(shieldIcon(alert_, QApplication::palette().color(QPalette::WindowText)));
 
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (inTray_) {
         tray_.show();
     } else {
-        // A desktop without a tray: the window is the application.
-        window_.show();
+        // A desktop without a tray: the window is the application, and closing it quits, as
+        // nothing would be left to open it again.
+        QApplication::setQuitOnLastWindowClosed(true);
+        window_->show();
     }
 }
 
@@ -63,8 +84,28 @@ void TrayApp::updateIcon() {
     tray_.setIcon(shieldIcon(alert_, QApplication::palette().color(QPalette::WindowText)));
 }
 
+bool TrayApp::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_.get() && event->type() == QEvent::WindowDeactivate) {
+        window_->hide();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TrayApp::showSystemInformation() {
+    // What Vantrel sees of the machine's hardware, as the snapshot report gives it.
+    information_.setWindowTitle(QStringLiteral("System Information"));
+    information_.setReadOnly(true);
+    information_.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    information_.setPlainText(QString::fromStdString(
+        Snapshot::text(Scanner::usbDevices(), Scanner::inputDevices(), Scanner::ports())));
+    information_.resize(720, 480);
+    information_.show();
+    information_.raise();
+    information_.activateWindow();
+}
+
 void TrayApp::openWindow() {
-    window_.adjustSize();
+    window_->adjustSize();
     const QRect icon = tray_.geometry();
     QScreen* screen = icon.isValid() ? QGuiApplication::screenAt(icon.center()) : nullptr;
     if (screen == nullptr) {
@@ -72,15 +113,15 @@ void TrayApp::openWindow() {
     }
     if (screen != nullptr) {
         const QRect area = screen->availableGeometry();
-        const QSize size = window_.sizeHint();
+        const QSize size = window_->sizeHint();
         // Under the icon when the desktop says where it is, else in the top-right corner.
         int x = icon.isValid() ? icon.center().x() - size.width() / 2 : area.right() - size.width();
         x = std::clamp(x, area.left(), std::max(area.left(), area.right() - size.width()));
-        window_.move(x, area.top());
+        window_->move(x, area.top());
     }
-    window_.show();
-    window_.raise();
-    window_.activateWindow();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }
 
 } // namespace vantrel

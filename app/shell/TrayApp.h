@@ -8,15 +8,17 @@
 #include "app/linux/LinuxMachine.h"
 #include "app/shell/DBusNotifier.h"
 #include "app/shell/MachineWatch.h"
-#include "app/shell/PlaceholderWindow.h"
 #include "app/shell/QtScheduler.h"
 #include "app/shell/SystemClock.h"
+#include "app/ui/AdvisorWindowController.h"
+#include "app/ui/ContentView.h"
 
 #include <functional>
 #include <memory>
 
 #include <QMenu>
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QSystemTrayIcon>
 
 namespace vantrel {
@@ -29,28 +31,35 @@ class TrayApp final : public QObject {
     ~TrayApp() override;
 
     Monitor& monitor() { return *monitor_; }
+    ui::ContentView& window() { return *window_; }
     // Whether the icon shows that warnings wait ("exclamationmark.shield.fill").
     bool alert() const { return alert_; }
     // Opens the window, under the tray icon where the desktop says where that is.
     void openWindow();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void updateIcon();
+    void showSystemInformation();
 
     SystemClock clock_;
     LinuxMachine machine_;
     KeystrokeGuard keyboard_{clock_};
     DBusNotifier notifier_;
-    PlaceholderAdvisor advisor_;
+    ui::AdvisorWindowController advisor_{clock_};
     QtScheduler scheduler_;
     DeviceEvents deviceEvents_;
-    PlaceholderWindow window_;
     QMenu menu_;
     QSystemTrayIcon tray_;
+    QPlainTextEdit information_;
     bool alert_ = false;
+    bool inTray_ = false;
     // Last, so that they go first: nothing above refers to them.
     std::unique_ptr<MachineWatch> watch_;
     std::unique_ptr<Monitor> monitor_;
+    std::unique_ptr<ui::ContentView> window_;
 };
 
 } // namespace vantrel

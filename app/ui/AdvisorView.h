@@ -1,0 +1,78 @@
+// The advisor's content for one accessory prompt: the score ring, the verdict, the device's name,
+// a summary and one line of advice, with "See more" unfolding the full reasoning. Shown in the
+// floating panel, at the top of the window, and in demo windows. 360 px wide.
+#pragma once
+
+#include "core/Timestamp.h"
+#include "core/Trust.h"
+#include "core/TrustRequest.h"
+
+#include <functional>
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace vantrel::ui {
+
+class ScoreBadge;
+class SymbolView;
+
+class AdvisorView final : public QWidget {
+  public:
+    // The view's width; named so as not to hide QWidget::width().
+    static constexpr int fixedWidth = 360;
+
+    // `now` is the time the score is computed for. With `onDismiss` a close button runs it;
+    // `onResize` runs after every fold or unfold.
+    AdvisorView(const TrustRequest& request, Timestamp now, bool expanded = false,
+                std::function<void()> onDismiss = {}, std::function<void()> onResize = {},
+                QWidget* parent = nullptr);
+
+    bool expanded() const { return expanded_; }
+    // Flips `expanded` as the "See more"/"See less" button does.
+    void toggle();
+
+    // Paints the view's own background, a rounded rectangle (radius 16) in the window colour,
+    // for when it stands alone in a translucent window. Off by default: inside another window
+    // the view lies on that window's background.
+    void setRoundedBackground(bool on);
+    bool roundedBackground() const { return roundedBackground_; }
+
+    // 360 px wide and as high as the content needs at that width.
+    QSize sizeHint() const override;
+
+    // For tests and the window: the score shown and the parts as shown.
+    const TrustScore& trust() const { return trust_; }
+    SymbolView* shield() const { return shield_; }
+    ScoreBadge* badge() const { return badge_; }
+    QLabel* titleLabel() const { return title_; }
+    QLabel* nameLabel() const { return name_; }
+    QLabel* summaryLabel() const { return summary_; }
+    QLabel* adviceLabel() const { return advice_; }
+    QPushButton* moreButton() const { return more_; }
+    QPushButton* closeButton() const { return close_; }
+    // The divider and the details below it; hidden while folded.
+    QWidget* details() const { return details_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    TrustScore trust_;
+    bool expanded_;
+    bool roundedBackground_ = false;
+    std::function<void()> onResize_;
+    SymbolView* shield_;
+    ScoreBadge* badge_;
+    QLabel* title_;
+    QLabel* name_;
+    QLabel* summary_;
+    QLabel* advice_;
+    QPushButton* more_;
+    QPushButton* close_ = nullptr;
+    QWidget* details_; // the divider and TrustDetails, shown while expanded
+};
+
+} // namespace vantrel::ui

@@ -1,0 +1,404 @@
+#include "app/ui/ContentView.h"
+
+#include "app/engine/Monitor.h"
+#include "app/ui/AdvisorView.h"
+#include "app/ui/Blocks.h"
+#include "app/ui/CardText.h"
+#include "app/ui/DeveloperCards.h"
+#include "app/ui/DeviceTrustRow.h"
+#include "app/ui/Style.h"
+#include "app/ui/Symbols.h"
+#include "core/PlatformText.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace vantrel::ui {
+namespace {
+
+QFrame* divider() {
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setFixedHeight(1);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::WindowText, faded(colors().primary, 0.12));
+    line->setPalette(palette);
+    return line;
+}
+
+QVBoxLayout* column(QWidget* owner, int margin, int spacing) {
+    auto* layout = new QVBoxLayout(owner);
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->setSpacing(spacing);
+    return layout;
+}
+
+// The big shield of a header with the two lines beside it.
+QHBoxLayout* verdict(const std::string& symbol, QColor color, const std::string& headline,
+                     const std::string& caption) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(10);
+    auto* shield = new SymbolView(symbol, color, 28);
+    shield->setObjectName(QStringLiteral("shield"));
+    row->addWidget(shield, 0, Qt::AlignVCenter);
+    auto* lines = new QVBoxLayout;
+    lines->setSpacing(2);
+    QLabel* head = textLabel(headline, ui::font(TextStyle::headline), colors().primary);
+    head->setObjectName(QStringLiteral("headline"));
+    lines->addWidget(head);
+    QLabel* sub = textLabel(caption, ui::font(TextStyle::caption), colors().secondary);
+    sub->setObjectName(QStringLiteral("caption"));
+    lines->addWidget(sub);
+    row->addLayout(lines);
+    row->addStretch(1);
+    return row;
+}
+
+// The orange hint shown while the guard is wanted but may not read the keyboards.
+QLabel* permissionHint(const char* guardName) {
+    QLabel* hint = textLabel(std::string(guardName) + " needs permission: " +
+                                 std::string(PlatformText::inputPermissionPlace),
+                             ui::font(TextStyle::caption), colors().orange, /*wrap=*/true);
+    hint->setObjectName(QStringLiteral("permissionHint"));
+    return hint;
+}
+
+QAction* checkItem(QMenu* menu, const char* text, bool checked, std::function<void(bool)> set) {
+    QAction* action = menu->addAction(QString::fromUtf8(text));
+    action->setCheckable(true);
+    action->setChecked(checked);
+    QObject::connect(action, &QAction::toggled, menu, std::move(set));
+    return action;
+}
+
+QCheckBox* checkBox(const char* text, bool checked, const char* help,
+                    std::function<void(bool)> set) {
+    auto* box = new QCheckBox(QString::fromUtf8(text));
+    box->setFont(ui::font(TextStyle::callout));
+    box->setChecked(checked);
+    if (help != nullptr) {
+        box->setToolTip(QString::fromUtf8(help));
+    }
+    QObject::connect(box, &QCheckBox::toggled, box, std::move(set));
+    return box;
+}
+
+} // namespace
+
+ContentView::ContentView(Monitor& monitor, Hooks hooks, bool developerOverride,
+                         bool expandFlagged, QWidget* parent)
+    : QWidget(parent), monitor_(monitor), hooks_(std::move(hooks)),
+      developerOverride_(developerOverride), expandFlagged_(expandFlagged),
+      layout_(new QVBoxLayout(this)) {
+    setWindowTitle(QStringLiteral("Vantrel"));
+    keepRunning_ = hooks_.keepAliveEnabled && hooks_.keepAliveEnabled();
+    layout_->setContentsMargins(0, 0, 0, 0);
+    layout_->setSpacing(0);
+    scroll_ = new QScrollArea;
+    scroll_->setObjectName(QStringLiteral("body"));
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The view may go before the Monitor, so its observer checks the view is still there. The
+    // redraw is queued: a change often comes from a control of this very view, which must not
+    // be deleted while it reports its click; and a burst of changes is drawn once.
+    monitor_.observe([view = QPointer<ContentView>(this)] {
+        if (view && !view->dirty_) {
+            view->dirty_ = true;
+            QTimer::singleShot(0, view, [view] {
+                if (view && view->dirty_ && view->isVisible()) {
+                    view->redraw();
+                }
+            });
+        }
+    });
+    redraw();
+}
+
+bool ContentView::developerLayout() const {
+    return developerOverride_ || monitor_.developerMode();
+}
+
+void ContentView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (dirty_) {
+        redraw();
+    }
+}
+
+void ContentView::redraw() {
+    // Rebuilding would close a menu the user is reading; draw once it is closed.
+    if (QApplication::activePopupWidget() != nullptr) {
+        dirty_ = true;
+        QTimer::singleShot(250, this, [this] {
+            if (dirty_ && isVisible()) {
+                redraw();
+            }
+        });
+        return;
+    }
+    dirty_ = false;
+    const bool developer = developerLayout();
+    const int scrolled = scroll_->verticalScrollBar()->value();
+
+    // Rows that went away forget that they were unfolded.
+    std::set<std::uint64_t> present;
+    for (const USBDevice& device : monitor_.usb()) {
+        present.insert(device.id);
+    }
+    std::erase_if(unfolded_, [&](std::uint64_t id) { return !present.contains(id); });
+
+    while (QLayoutItem* item = layout_->takeAt(0)) {
+        if (item->widget() != scroll_) {
+            delete item->widget();
+        }
+        delete item;
+    }
+    header_ = developer ? developerHeader() : simpleHeader();
+    QWidget* body = developer ? developerBody(monitor_) : simpleBody();
+    footer_ = developer ? developerFooter() : simpleFooter();
+
+    const int width = developer ? developerWidth : simpleWidth;
+    setFixedWidth(width);
+    body->setFixedWidth(width);
+    delete scroll_->takeWidget();
+    scroll_->setWidget(body);
+    // As tall as its content, up to the limit; then it scrolls.
+    const int limit = developer ? developerBodyLimit : simpleBodyLimit;
+    body->adjustSize();
+    scroll_->setFixedHeight(std::min(body->sizeHint().height(), limit));
+
+    layout_->addWidget(header_);
+    layout_->addWidget(divider());
+    layout_->addWidget(scroll_);
+    layout_->addWidget(divider());
+    layout_->addWidget(footer_);
+    scroll_->verticalScrollBar()->setValue(scrolled);
+    adjustSize();
+}
+
+QWidget* ContentView::simpleHeader() {
+    const auto devices = monitor_.everydayDevices();
+    std::size_t flagged = 0;
+    std::optional<TrustScore> worst;
+    for (const USBDevice& device : devices) {
+        const TrustScore trust = monitor_.trust(device);
+        flagged += trust.level != TrustScore::Level::safe ? 1 : 0;
+        if (!worst || trust.score < worst->score) {
+            worst = trust;
+        }
+    }
+    auto* header = new QWidget;
+    header->setObjectName(QStringLiteral("header"));
+    auto* layout = column(header, 12, 0);
+    const Colors& c = colors();
+    if (flagged == 0) {
+        layout->addLayout(verdict("checkmark.shield.fill", c.green, "All clear",
+                                  devices.empty() ? "Nothing plugged in"
+                                                  : counted(devices.size(), "device") +
+                                                        " plugged in"));
+    } else {
+        layout->addLayout(verdict("exclamationmark.shield.fill",
+                                  worst ? levelColor(worst->level) : c.orange,
+                                  counted(flagged, "device") + " to check",
+                                  counted(devices.size(), "device") + " plugged in"));
+    }
+    return header;
+}
+
+QWidget* ContentView::developerHeader() {
+    const auto unreviewed = monitor_.unreviewed();
+    const std::size_t external = std::count_if(
+        monitor_.inputs().begin(), monitor_.inputs().end(),
+        [](const InputDevice& input) { return !input.builtIn; });
+    auto* header = new QWidget;
+    header->setObjectName(QStringLiteral("header"));
+    auto* layout = column(header, 12, 0);
+    const Colors& c = colors();
+    const std::string caption = std::to_string(monitor_.usb().size()) + " USB devices \u00B7 " +
+                                std::to_string(external) + " external keyboards/mice \u00B7 live";
+    QHBoxLayout* row =
+        unreviewed.empty()
+            ? verdict("checkmark.shield.fill", c.green, "All clear", caption)
+            : verdict("exclamationmark.shield.fill", c.orange,
+                      counted(unreviewed.size(), "thing") + " to review", caption);
+    if (!unreviewed.empty()) {
+        auto* reviewed = new QPushButton(QStringLiteral("Mark reviewed"));
+        reviewed->setObjectName(QStringLiteral("markReviewed"));
+        connect(reviewed, &QPushButton::clicked, this, [this] { monitor_.markAllReviewed(); });
+        row->addWidget(reviewed, 0, Qt::AlignVCenter);
+    }
+    layout->addLayout(row);
+    return header;
+}
+
+QWidget* ContentView::simpleBody() {
+    auto* body = new QWidget;
+    auto* layout = column(body, 12, 8);
+    const Colors& c = colors();
+    if (const auto& request = monitor_.trustRequest()) {
+        auto* panel = new RoundedPanel(faded(c.primary, 0.05), 12, 0, 0);
+        panel->setObjectName(QStringLiteral("advisor"));
+        panel->content()->addWidget(new AdvisorView(*request, monitor_.now()));
+        layout->addWidget(panel);
+    }
+
+    struct Scored {
+        USBDevice device;
+        TrustScore trust;
+    };
+    std::vector<Scored> rows;
+    for (const USBDevice& device : monitor_.everydayDevices()) {
+        rows.push_back({device, monitor_.trust(device)});
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const Scored& a, const Scored& b) {
+        return a.trust.score < b.trust.score;
+    });
+    if (expandFlagged_ && !firstRowOpened_ && !rows.empty()) {
+        unfolded_.insert(rows.front().device.id);
+        firstRowOpened_ = true;
+    }
+    for (const Scored& row : rows) {
+        const std::uint64_t id = row.device.id;
+        auto* widget = new DeviceTrustRow(row.device, row.trust, unfolded_.contains(id));
+        widget->setOnToggle([this, id](bool expanded) {
+            if (expanded) {
+                unfolded_.insert(id);
+            } else {
+                unfolded_.erase(id);
+            }
+            // The body grows or shrinks with the row.
+            QTimer::singleShot(0, this, [this] {
+                if (QWidget* content = scroll_->widget()) {
+                    content->adjustSize();
+                    const int limit = developerLayout() ? developerBodyLimit : simpleBodyLimit;
+                    scroll_->setFixedHeight(std::min(content->sizeHint().height(), limit));
+                    adjustSize();
+                }
+            });
+        });
+        layout->addWidget(widget);
+    }
+    if (rows.empty()) {
+        QLabel* hint = textLabel("Plug something in and Vantrel will give it a trust score.",
+                                 ui::font(TextStyle::callout), c.secondary, /*wrap=*/true);
+        hint->setObjectName(QStringLiteral("emptyHint"));
+        hint->setAlignment(Qt::AlignHCenter);
+        layout->addSpacing(20);
+        layout->addWidget(hint);
+        layout->addSpacing(20);
+    }
+    layout->addStretch(1);
+    return body;
+}
+
+QWidget* ContentView::simpleFooter() {
+    auto* footer = new QWidget;
+    footer->setObjectName(QStringLiteral("footer"));
+    auto* layout = column(footer, 10, 6);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    auto* gear = new QToolButton;
+    gear->setObjectName(QStringLiteral("settings"));
+    gear->setIcon(symbolIcon("gearshape", colors().secondary));
+    gear->setAutoRaise(true);
+    gear->setPopupMode(QToolButton::InstantPopup);
+    gear->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
+    gear->setAccessibleName(QStringLiteral("Settings"));
+    auto* menu = new QMenu(gear);
+    checkItem(menu, "Always running", keepRunning_, [this](bool on) { setKeepRunning(on); });
+    checkItem(menu, "Pause devices that overstep", monitor_.autoPause(),
+              [this](bool on) { monitor_.setAutoPause(on); });
+    checkItem(menu, "Typing guard", monitor_.keystrokeGuardOn(),
+              [this](bool on) { monitor_.setKeystrokeGuard(on); });
+    menu->addSeparator();
+    checkItem(menu, "Developer mode", monitor_.developerMode(),
+              [this](bool on) { monitor_.setDeveloperMode(on); });
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("Quit Vantrel")), &QAction::triggered, this, [this] {
+        if (hooks_.quit) {
+            hooks_.quit();
+        }
+    });
+    gear->setMenu(menu);
+    row->addWidget(gear);
+    layout->addLayout(row);
+    if (monitor_.keystrokeGuardPreferred() && !monitor_.inputMonitoringPermitted()) {
+        layout->addWidget(permissionHint("Typing guard"));
+    }
+    return footer;
+}
+
+QWidget* ContentView::developerFooter() {
+    auto* footer = new QWidget;
+    footer->setObjectName(QStringLiteral("footer"));
+    auto* layout = column(footer, 10, 8);
+    auto* toggles = new QHBoxLayout;
+    toggles->setSpacing(14);
+    toggles->addWidget(checkBox(
+        "Always running", keepRunning_,
+        "Starts at login and restarts automatically if Vantrel ever crashes. Quit still stops it.",
+        [this](bool on) { setKeepRunning(on); }));
+    toggles->addWidget(checkBox(
+        "Auto-pause", monitor_.autoPause(),
+        "When a trusted device goes beyond what you allowed: lock the screen for a surprise "
+        "keyboard, eject its disks, and offer to turn off its network adapter.",
+        [this](bool on) { monitor_.setAutoPause(on); }));
+    toggles->addWidget(checkBox("Keystroke guard", monitor_.keystrokeGuardOn(),
+                                "Spots a new keyboard typing faster than a person. Needs Input "
+                                "Monitoring permission. Counts key presses only; never records "
+                                "which keys.",
+                                [this](bool on) { monitor_.setKeystrokeGuard(on); }));
+    toggles->addStretch(1);
+    layout->addLayout(toggles);
+    if (monitor_.keystrokeGuardPreferred() && !monitor_.inputMonitoringPermitted()) {
+        layout->addWidget(permissionHint("Keystroke guard"));
+    }
+    auto* row = new QHBoxLayout;
+    row->addWidget(checkBox("Developer mode", monitor_.developerMode(), nullptr,
+                            [this](bool on) { monitor_.setDeveloperMode(on); }));
+    row->addStretch(1);
+    auto* information = new QPushButton(QStringLiteral("System Information"));
+    information->setFont(ui::font(TextStyle::callout));
+    connect(information, &QPushButton::clicked, this, [this] {
+        if (hooks_.systemInformation) {
+            hooks_.systemInformation();
+        }
+    });
+    row->addWidget(information);
+    auto* quit = new QPushButton(QStringLiteral("Quit"));
+    quit->setFont(ui::font(TextStyle::callout));
+    connect(quit, &QPushButton::clicked, this, [this] {
+        if (hooks_.quit) {
+            hooks_.quit();
+        }
+    });
+    row->addWidget(quit);
+    layout->addLayout(row);
+    return footer;
+}
+
+void ContentView::setKeepRunning(bool on) {
+    if (hooks_.setKeepAlive) {
+        hooks_.setKeepAlive(on);
+    }
+    // The switch shows what the agent reports after the change, not what was asked.
+    keepRunning_ = hooks_.keepAliveEnabled && hooks_.keepAliveEnabled();
+    QTimer::singleShot(0, this, [this] { redraw(); });
+}
+
+} // namespace vantrel::ui

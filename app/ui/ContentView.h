@@ -1,0 +1,72 @@
+// The window behind the tray icon, in its simple layout (380 px: verdict header, advisor, one
+// row per device worst first, settings menu) or its developer layout (460 px: review header,
+// cards, checkbox footer). Redrawn from the Monitor on every change; it keeps none of its data.
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <set>
+
+class QScrollArea;
+class QVBoxLayout;
+
+namespace vantrel {
+class Monitor;
+}
+
+namespace vantrel::ui {
+
+class ContentView final : public QWidget {
+  public:
+    static constexpr int simpleWidth = 380;
+    static constexpr int developerWidth = 460;
+    static constexpr int simpleBodyLimit = 560;
+    static constexpr int developerBodyLimit = 580;
+
+    // What the window needs beyond the Monitor: the keep-alive agent, quitting and the system
+    // information window. Any of them may be empty.
+    struct Hooks {
+        std::function<bool()> keepAliveEnabled;
+        std::function<bool(bool)> setKeepAlive;
+        std::function<void()> quit;
+        std::function<void()> systemInformation;
+    };
+    // `developerOverride` shows the developer layout without touching the stored preference;
+    // `expandFlagged` opens the first device row unfolded (both for demo windows). The Monitor
+    // must outlive the view.
+    ContentView(Monitor& monitor, Hooks hooks, bool developerOverride = false,
+                bool expandFlagged = false, QWidget* parent = nullptr);
+
+    bool developerLayout() const;
+    // Rebuilds header, body and footer from the Monitor now. Changes while the view is hidden
+    // or a menu of it is open are drawn when it shows again or the menu closes.
+    void redraw();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    QWidget* simpleHeader();
+    QWidget* developerHeader();
+    QWidget* simpleBody();
+    QWidget* simpleFooter();
+    QWidget* developerFooter();
+    void setKeepRunning(bool on);
+
+    Monitor& monitor_;
+    Hooks hooks_;
+    bool developerOverride_;
+    bool expandFlagged_;
+    bool keepRunning_ = false;
+    bool dirty_ = false;
+    std::set<std::uint64_t> unfolded_; // device ids of unfolded rows, while the device stays
+    bool firstRowOpened_ = false;
+    QWidget* header_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* footer_ = nullptr;
+    QVBoxLayout* layout_;
+};
+
+} // namespace vantrel::ui

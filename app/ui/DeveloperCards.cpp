@@ -1,0 +1,373 @@
+// The developer layout's body: the pending prompt's advisor, then one card per thing the Monitor
+// watches (review, USB devices, keyboards and mice, ports, network, activity), built afresh.
+#include "app/ui/DeveloperCards.h"
+
+#include "app/engine/Joined.h"
+#include "app/engine/Monitor.h"
+#include "app/ui/AdvisorView.h"
+#include "app/ui/Blocks.h"
+#include "app/ui/CardText.h"
+#include "app/ui/DeviceMenu.h"
+#include "app/ui/Style.h"
+#include "core/TrustRequest.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace vantrel::ui {
+namespace {
+
+QString name(const std::string& prefix, const std::string& id) {
+    return QString::fromStdString(prefix + ":" + id);
+}
+
+// A filled circle of 7 × 7, the state light of a port or an interface; its colour is also its
+// "color" property.
+class Dot final : public QWidget {
+  public:
+    explicit Dot(QColor color) : color_(color) {
+        setObjectName(QStringLiteral("dot"));
+        setProperty("color", color);
+        setFixedSize(7, 7);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(color_);
+        p.drawEllipse(QRectF(rect()));
+    }
+
+  private:
+    QColor color_;
+};
+
+// One line of plain text that never widens its row: cut with an ellipsis when short of room.
+class OneLineLabel final : public QLabel {
+  public:
+    OneLineLabel(const std::string& text, QFont font, QColor color) {
+        setTextFormat(Qt::PlainText);
+        setText(QString::fromStdString(text));
+        setFont(font);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::WindowText, color);
+        setPalette(palette);
+        setWordWrap(false);
+    }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setFont(font());
+        p.setPen(palette().color(QPalette::WindowText));
+        const QRect box = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, box.width());
+        p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+    }
+};
+
+// A thin rule across the card, with 2 px of room above and below.
+class Divider final : public QWidget {
+  public:
+    Divider() {
+        setObjectName(QStringLiteral("divider"));
+        setFixedHeight(1 + 2 * 2);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(QRect(0, 2, width(), 1), faded(colors().primary, 0.12));
+    }
+};
+
+QVBoxLayout* column(int spacing) {
+    auto* layout = new QVBoxLayout;
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    return layout;
+}
+
+QHBoxLayout* row(QWidget* owner, int spacing) {
+    auto* layout = new QHBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (spacing >= 0) {
+        layout->setSpacing(spacing);
+    }
+    return layout;
+}
+
+Card* card(const std::string& title, const std::optional<std::string>& detail) {
+    auto* c = new Card(title, detail);
+    c->setObjectName(name("card", title));
+    return c;
+}
+
+QWidget* eventRow(const Event& event) {
+    auto* r = new EventRow(event);
+    r->setObjectName(name("event", event.id));
+    return r;
+}
+
+// ---- Needs review -----------------------------------------------------------------------------
+
+QWidget* reviewCard(const std::vector<Event>& unreviewed) {
+    Card* c = card("Needs review", std::nullopt);
+    for (const Event& e : unreviewed) {
+        c->content()->addWidget(eventRow(e));
+    }
+    return c;
+}
+
+// ---- USB devices ------------------------------------------------------------------------------
+
+std::optional<std::pair<std::string, QColor>> statusChip(const Monitor& monitor,
+                                                         const USBDevice& device) {
+    if (device.blocked) {
+        return std::pair{std::string(monitor.trustRequest() ? "Waiting for you" : "Not allowed"),
+                         colors().blue};
+    }
+    if (monitor.outOfScope().contains(deviceKey(device))) {
+        return std::pair{std::string("Out of scope"), colors().red};
+    }
+    return std::nullopt;
+}
+
+QWidget* usbRow(Monitor& monitor, const USBDevice& device) {
+    const Colors& c = colors();
+    auto* r = new QWidget;
+    r->setObjectName(name("usb", std::to_string(device.id)));
+    QHBoxLayout* layout = row(r, 9);
+    layout->setContentsMargins(16 * std::max(0, hubDepth(device.locationID) - 1), 0, 0, 0);
+
+    layout->addWidget(new DeviceIcon(symbol(device), capabilityColor(device.caps)), 0,
+                      Qt::AlignVCenter);
+
+    QVBoxLayout* text = column(1);
+    text->addWidget(textLabel(device.name, font(TextStyle::callout), c.primary));
+    text->addWidget(
+        textLabel(device.vendor + " \u00B7 " + usbIDString(device.vendorID, device.productID),
+                  font(TextStyle::caption), c.secondary));
+    if (const auto activity = monitor.activity().find(device.id);
+        activity != monitor.activity().end()) {
+        auto* line = new OneLineLabel(activity->second, font(TextStyle::caption2), c.blue);
+        line->setObjectName(QStringLiteral("activity"));
+        text->addWidget(line);
+    }
+    layout->addLayout(text, 0);
+    layout->addSpacerItem(new QSpacerItem(6, 0, QSizePolicy::MinimumExpanding));
+
+    if (const auto status = statusChip(monitor, device)) {
+        auto* chip = new Chip(status->first, status->second);
+        chip->setObjectName(QStringLiteral("status"));
+        layout->addWidget(chip, 0, Qt::AlignVCenter);
+    }
+    for (const Capability capability : device.caps) {
+        if (capability != Capability::hub) {
+            layout->addWidget(
+                new Chip(std::string(capability.rawValue()), capabilityColor(capability)), 0,
+                Qt::AlignVCenter);
+        }
+    }
+    if (!device.blocked) {
+        layout->addWidget(new DeviceMenu(monitor, device), 0, Qt::AlignVCenter);
+    }
+    return r;
+}
+
+QWidget* usbCard(Monitor& monitor) {
+    const auto& devices = monitor.usb();
+    Card* c = card("USB devices", std::to_string(devices.size()));
+    if (devices.empty()) {
+        c->content()->addWidget(
+            textLabel("Nothing connected over USB", font(TextStyle::caption), colors().secondary));
+    }
+    for (const USBDevice& device : devices) {
+        c->content()->addWidget(usbRow(monitor, device));
+    }
+    return c;
+}
+
+// ---- Keyboards & mice -------------------------------------------------------------------------
+
+QWidget* inputRow(const InputDevice& device) {
+    const Colors& c = colors();
+    auto* r = new QWidget;
+    r->setObjectName(name("input", device.key()));
+    QHBoxLayout* layout = row(r, 9);
+    layout->addWidget(new DeviceIcon(device.kind == "Keyboard" ? "keyboard" : "computermouse",
+                                     device.builtIn ? c.secondary : c.orange),
+                      0, Qt::AlignVCenter);
+    QVBoxLayout* text = column(1);
+    text->addWidget(textLabel(device.name, font(TextStyle::callout), c.primary));
+    text->addWidget(textLabel(device.kind + " \u00B7 " + device.transport, font(TextStyle::caption),
+                              c.secondary));
+    layout->addLayout(text);
+    layout->addStretch(1);
+    layout->addWidget(device.builtIn ? new Chip("Built-in", c.secondary)
+                                     : new Chip("External", c.orange),
+                      0, Qt::AlignVCenter);
+    return r;
+}
+
+QWidget* inputCard(const Monitor& monitor) {
+    const auto& inputs = monitor.inputs();
+    Card* c = card("Keyboards & mice", std::to_string(inputs.size()));
+    for (const InputDevice& device : inputs) {
+        c->content()->addWidget(inputRow(device));
+    }
+    return c;
+}
+
+// ---- Ports ------------------------------------------------------------------------------------
+
+QWidget* portRow(const PortInfo& port) {
+    const Colors& c = colors();
+    auto* r = new QWidget;
+    r->setObjectName(name("port", port.id));
+    QHBoxLayout* layout = row(r, -1);
+    layout->addWidget(new Dot(port.connected ? c.green : faded(c.secondary, 0.4)), 0,
+                      Qt::AlignVCenter);
+    layout->addWidget(textLabel(port.name, font(TextStyle::callout), c.primary));
+    layout->addStretch(1);
+    auto* detail = textLabel(portDetail(port), font(TextStyle::caption), c.secondary);
+    detail->setObjectName(QStringLiteral("detail"));
+    layout->addWidget(detail);
+    return r;
+}
+
+QWidget* portCard(const Monitor& monitor) {
+    Card* c = card("Ports", std::nullopt);
+    for (const PortInfo& port : monitor.ports()) {
+        c->content()->addWidget(portRow(port));
+    }
+    return c;
+}
+
+// ---- Network ----------------------------------------------------------------------------------
+
+QWidget* netBlock(const NetInterface& net) {
+    const Colors& c = colors();
+    auto* block = new QWidget;
+    block->setObjectName(name("net", net.id));
+    auto* lines = new QVBoxLayout(block);
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(2);
+
+    auto* head = new QHBoxLayout;
+    head->setContentsMargins(0, 0, 0, 0);
+    head->setSpacing(6);
+    head->addWidget(new Dot(net.active ? c.green : faded(c.secondary, 0.4)), 0, Qt::AlignVCenter);
+    head->addWidget(textLabel(net.name, font(TextStyle::callout), c.primary));
+    head->addWidget(textLabel(net.id, font(TextStyle::caption), c.secondary));
+    if (net.isUSB) {
+        head->addWidget(new Chip("USB", c.orange), 0, Qt::AlignVCenter);
+    }
+    if (net.isPrimary) {
+        head->addWidget(new Chip("In use", c.blue), 0, Qt::AlignVCenter);
+    }
+    head->addStretch(1);
+    lines->addLayout(head);
+
+    // Moved in by the dot and the space after it, so that it lines up with the name.
+    auto* detailLine = new QHBoxLayout;
+    detailLine->setContentsMargins(7 + 6, 0, 0, 0);
+    auto* detail = textLabel(networkDetail(net), font(TextStyle::caption), c.secondary);
+    detail->setObjectName(QStringLiteral("detail"));
+    detailLine->addWidget(detail);
+    lines->addLayout(detailLine);
+
+    if (!net.active) {
+        auto* dimmed = new QGraphicsOpacityEffect(block);
+        dimmed->setOpacity(0.6);
+        block->setGraphicsEffect(dimmed);
+    }
+    return block;
+}
+
+QWidget* networkCard(const Monitor& monitor) {
+    Card* c = card("Network", std::nullopt);
+    for (const NetInterface& net : monitor.nets()) {
+        c->content()->addWidget(netBlock(net));
+    }
+    c->content()->addWidget(new Divider);
+
+    const NetConfig& config = monitor.config();
+    const auto info = [&](const char* label, std::string value, bool warn) {
+        auto* r = new InfoRow(label, value, warn);
+        r->setObjectName(name("info", label));
+        c->content()->addWidget(r);
+    };
+    info("Router", config.router.value_or("None"), false);
+    info("DNS", config.dns.empty() ? "None" : joined(config.dns, ", "), false);
+    info("Proxy", config.proxies.empty() ? "None" : joined(config.proxies, "; "),
+         !config.proxies.empty());
+    return c;
+}
+
+// ---- Activity ---------------------------------------------------------------------------------
+
+QWidget* activityCard(const Monitor& monitor) {
+    const auto& events = monitor.events();
+    Card* c = card("Activity", "saved across restarts");
+    if (events.empty()) {
+        c->content()->addWidget(
+            textLabel("Nothing yet", font(TextStyle::caption), colors().secondary));
+    }
+    const std::size_t shown = std::min(events.size(), static_cast<std::size_t>(activityLimit));
+    for (std::size_t i = 0; i < shown; ++i) {
+        c->content()->addWidget(eventRow(events[i]));
+    }
+    return c;
+}
+
+} // namespace
+
+QWidget* developerBody(Monitor& monitor, Timestamp now) {
+    auto* body = new QWidget;
+    body->setObjectName(QStringLiteral("developerBody"));
+    auto* stack = new QVBoxLayout(body);
+    stack->setContentsMargins(12, 12, 12, 12);
+    stack->setSpacing(14);
+
+    if (const auto& request = monitor.trustRequest()) {
+        auto* panel = new RoundedPanel(faded(colors().primary, 0.05), 10, 0, 0);
+        panel->setObjectName(QStringLiteral("advisor"));
+        // A row with trailing space rather than an alignment: the layout then asks the advisor
+        // for its height at the width it really gets.
+        auto* leading = new QHBoxLayout;
+        leading->setContentsMargins(0, 0, 0, 0);
+        leading->addWidget(new AdvisorView(*request, now));
+        leading->addStretch(1);
+        panel->content()->addLayout(leading);
+        stack->addWidget(panel);
+    }
+    if (const auto unreviewed = monitor.unreviewed(); !unreviewed.empty()) {
+        stack->addWidget(reviewCard(unreviewed));
+    }
+    stack->addWidget(usbCard(monitor));
+    stack->addWidget(inputCard(monitor));
+    stack->addWidget(portCard(monitor));
+    stack->addWidget(networkCard(monitor));
+    stack->addWidget(activityCard(monitor));
+    stack->addStretch(1);
+    return body;
+}
+
+QWidget* developerBody(Monitor& monitor) {
+    return developerBody(monitor, monitor.now());
+}
+
+} // namespace vantrel::ui

@@ -1,0 +1,156 @@
+#include "app/ui/DeviceTrustRow.h"
+
+#include "app/ui/Blocks.h"
+#include "app/ui/ScoreBadge.h"
+#include "app/ui/Style.h"
+#include "app/ui/Symbols.h"
+#include "app/ui/TrustDetails.h"
+
+#include <QAbstractButton>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+namespace vantrel::ui {
+namespace {
+
+// The row's face: a borderless button over its whole width, drawn by what it holds.
+class Face final : public QAbstractButton {
+  public:
+    using QAbstractButton::QAbstractButton;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {}
+};
+
+QColor titleColor(TrustScore::Level level) {
+    switch (level) {
+    case TrustScore::Level::safe:
+        return colors().secondary;
+    case TrustScore::Level::check:
+        return colors().orange;
+    case TrustScore::Level::danger:
+        return colors().red;
+    }
+    return colors().secondary;
+}
+
+// Lined up with the text column: the badge (36) and the space after it (12).
+constexpr int detailIndent = 48;
+
+QWidget* indented(QWidget* content) {
+    auto* holder = new QWidget;
+    auto* layout = new QHBoxLayout(holder);
+    layout->setContentsMargins(detailIndent, 0, 0, 0);
+    layout->addWidget(content);
+    return holder;
+}
+
+} // namespace
+
+DeviceTrustRow::DeviceTrustRow(const USBDevice& device, const TrustScore& trust, bool expanded,
+                               QWidget* parent)
+    : QWidget(parent), device_(device), trust_(trust), expanded_(expanded),
+      layout_(new QVBoxLayout(this)) {
+    setObjectName(QString::fromStdString("row:" + std::to_string(device.id)));
+    layout_->setContentsMargins(10, 10, 10, 10);
+    layout_->setSpacing(10);
+    build();
+}
+
+void DeviceTrustRow::build() {
+    const Colors& c = colors();
+    const bool safe = trust_.level == TrustScore::Level::safe;
+
+    auto* face = new Face;
+    face->setObjectName(QStringLiteral("face"));
+    face->setCursor(Qt::PointingHandCursor);
+    connect(face, &QAbstractButton::clicked, this, [this] { toggle(); });
+    auto* faceRow = new QHBoxLayout(face);
+    faceRow->setContentsMargins(0, 0, 0, 0);
+    faceRow->setSpacing(12);
+    faceRow->addWidget(new ScoreBadge(trust_, 36), 0, Qt::AlignVCenter);
+
+    auto* column = new QVBoxLayout;
+    column->setSpacing(2);
+    auto* nameRow = new QHBoxLayout;
+    nameRow->setSpacing(6);
+    QLabel* name = textLabel(Trust::displayName(device_.name, trust_.kind),
+                             ui::font(TextStyle::callout, QFont::DemiBold), c.primary);
+    name->setObjectName(QStringLiteral("name"));
+    nameRow->addWidget(name);
+    if (device_.blocked) {
+        nameRow->addWidget(new Chip("Waiting for you", c.blue));
+    }
+    nameRow->addStretch();
+    column->addLayout(nameRow);
+    QLabel* title =
+        textLabel(trust_.title, ui::font(TextStyle::caption, QFont::Medium), titleColor(trust_.level));
+    title->setObjectName(QStringLiteral("title"));
+    column->addWidget(title);
+    if (!safe) {
+        QLabel* summary =
+            textLabel(trust_.summary, ui::font(TextStyle::caption), c.secondary, /*wrap=*/true);
+        summary->setObjectName(QStringLiteral("summary"));
+        column->addWidget(summary);
+    }
+    faceRow->addLayout(column, 1);
+    faceRow->addSpacing(4);
+    chevron_ = new SymbolView("chevron.down", c.tertiary, ui::font(TextStyle::caption).pixelSize());
+    chevron_->setObjectName(QStringLiteral("chevron"));
+    faceRow->addWidget(chevron_, 0, Qt::AlignVCenter);
+    layout_->addWidget(face);
+
+    // The reasoning is made once and shown while the row is unfolded.
+    details_ = new QWidget;
+    details_->setObjectName(QStringLiteral("details"));
+    auto* details = new QVBoxLayout(details_);
+    details->setContentsMargins(0, 0, 0, 0);
+    details->setSpacing(10);
+    details->addWidget(indented(new TrustDetails(trust_)));
+    if (trust_.level == TrustScore::Level::danger) {
+        QLabel* unplug =
+            textLabel("Unplug it now.", ui::font(TextStyle::caption, QFont::Medium), c.red);
+        unplug->setObjectName(QStringLiteral("unplug"));
+        details->addWidget(indented(unplug));
+    }
+    layout_->addWidget(details_);
+    showDetails(expanded_);
+}
+
+void DeviceTrustRow::showDetails(bool expanded) {
+    chevron_->set(expanded ? "chevron.up" : "chevron.down", colors().tertiary);
+    details_->setVisible(expanded);
+}
+
+void DeviceTrustRow::toggle() {
+    expanded_ = !expanded_;
+    showDetails(expanded_);
+    if (onToggle_) {
+        onToggle_(expanded_);
+    }
+}
+
+void DeviceTrustRow::paintEvent(QPaintEvent*) {
+    const Colors& c = colors();
+    QColor fill;
+    switch (trust_.level) {
+    case TrustScore::Level::safe:
+        fill = faded(c.primary, 0.05);
+        break;
+    case TrustScore::Level::check:
+        fill = faded(c.orange, 0.10);
+        break;
+    case TrustScore::Level::danger:
+        fill = faded(c.red, 0.10);
+        break;
+    }
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), 10, 10);
+    painter.fillPath(path, fill);
+}
+
+} // namespace vantrel::ui

@@ -1,0 +1,106 @@
+// The window's full redraw: the developer layout with 20 USB devices (nets, disks, chips, menus)
+// and 500 events, of which half wait for review, and the simple layout with the same devices.
+// Run: build/bench/ui_bench (offscreen; no display needed). Target: under 16 ms (one frame).
+#include "app/engine/Monitor.h"
+#include "app/engine/scripted/ScriptedMachine.h"
+#include "app/engine/scripted/VirtualScheduler.h"
+#include "app/ui/ContentView.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+
+#include <benchmark/benchmark.h>
+
+namespace vantrel {
+namespace {
+
+constexpr Timestamp now{813147840};
+
+struct Rig {
+    VirtualScheduler scheduler{now};
+    ScriptedMachine machine;
+    ScriptedKeyboardWatcher keyboard{machine, scheduler};
+    RecordingNotifier notifier{nullptr};
+    RecordingPanel panel{nullptr};
+    std::unique_ptr<Monitor> monitor =
+        Monitor::demo({machine, keyboard, notifier, panel, scheduler, scheduler}, now);
+
+    Rig() {
+        Monitor::DemoState state;
+        const std::vector<std::vector<Capability>> kinds = {
+            {Capability::storage},
+            {Capability::input},
+            {Capability::network},
+            {Capability::serial, Capability::vendor},
+            {Capability::hub},
+        };
+        for (std::uint64_t i = 0; i < 20; ++i) {
+            USBDevice d;
+            d.id = 1000 + i;
+            d.name = "Device " + std::to_string(i);
+            d.vendor = "Maker " + std::to_string(i % 7);
+            d.vendorID = 0x1000 + static_cast<std::int64_t>(i);
+            d.productID = 0x2000 + static_cast<std::int64_t>(i);
+            d.serial = "SN" + std::to_string(i);
+            d.locationID = 0x01100000 + static_cast<std::uint32_t>(i % 4) * 0x10000;
+            d.caps = kinds[i % kinds.size()];
+            if (i % 5 == 2) {
+                d.netNames = {"enx00e04c" + std::to_string(i)};
+            }
+            if (i % 5 == 0) {
+                d.disks = {"sd" + std::string(1, static_cast<char>('b' + i % 20))};
+            }
+            state.usb.push_back(d);
+            state.activity[d.id] = i % 3 == 0 ? "moving 1.2 MB/s" : "";
+        }
+        for (int i = 0; i < 500; ++i) {
+            Event e;
+            e.id = newUUID();
+            e.date = now - i * 60.0;
+            e.level = i % 2 == 0 ? Event::Level::warning : Event::Level::info;
+            e.text = "Connected: Device " + std::to_string(i % 20) + " (1000:2000)";
+            state.events.push_back(e);
+        }
+        for (int i = 0; i < 4; ++i) {
+            state.inputs.push_back({"Keyboard " + std::to_string(i), "USB", 1, i, i == 0,
+                                    "Keyboard"});
+            state.ports.push_back({"port" + std::to_string(i), "Port-USB-C@" + std::to_string(i),
+                                   i % 2 == 0, i, "Authorized", false});
+        }
+        monitor->showDemo(std::move(state));
+    }
+};
+
+void redraw(benchmark::State& state, bool developer) {
+    Rig rig;
+    ui::ContentView view(*rig.monitor, {}, developer);
+    view.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        view.redraw();
+        QApplication::processEvents(); // deletions and layout
+    }
+}
+
+void BM_RedrawDeveloperLayout(benchmark::State& state) {
+    redraw(state, true);
+}
+BENCHMARK(BM_RedrawDeveloperLayout)->Unit(benchmark::kMillisecond);
+
+void BM_RedrawSimpleLayout(benchmark::State& state) {
+    redraw(state, false);
+}
+BENCHMARK(BM_RedrawSimpleLayout)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace vantrel
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,346 @@
+// The window behind the tray icon, both layouts, against Monitors whose state the tests set.
+#include "app/ui/ContentView.h"
+
+#include "app/ui/Blocks.h"
+#include "app/ui/Style.h"
+
+#include "app/ui/DeviceTrustRow.h"
+#include "app/ui/Symbols.h"
+#include "tests/TestSupport.h"
+#include "tests/ui/UiTestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QToolButton>
+
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+namespace vantrel {
+namespace {
+
+using ui::ContentView;
+
+// A stick from a well-known maker, seen many times: safe.
+USBDevice knownStick(std::uint64_t id, std::string name = "Cruzer Blade") {
+    USBDevice d = usbDevice(id, std::move(name), {Capability::storage});
+    d.vendor = "SanDisk";
+    d.vendorID = 0x0781;
+    return d;
+}
+
+// A keyboard nobody knows, seen for the first time: not safe.
+USBDevice strangeKeyboard(std::uint64_t id, std::string name = "HID Keyboard") {
+    USBDevice d = usbDevice(id, std::move(name), {Capability::input, Capability::storage});
+    d.vendor = "";
+    d.vendorID = 0x1A2B;
+    return d;
+}
+
+Monitor::DemoState withHistory(std::vector<USBDevice> usb) {
+    Monitor::DemoState state;
+    for (const USBDevice& d : usb) {
+        if (d.vendorID == 0x0781) {
+            state.history[d.key()] = {40, testNow - 86400 * 90, testNow - 3600, {"storage"}};
+        }
+    }
+    state.usb = std::move(usb);
+    return state;
+}
+
+std::string textOf(const QWidget* root, const char* name) {
+    const auto* label = root->findChild<QLabel*>(QString::fromLatin1(name));
+    return label != nullptr ? label->text().toStdString() : "<none>";
+}
+
+struct View {
+    UiRig rig;
+    bool keepAlive = false;
+    std::vector<bool> keepAliveCalls;
+    std::unique_ptr<ContentView> view;
+
+    void open(bool developer = false, bool expandFlagged = false) {
+        view = std::make_unique<ContentView>(
+            *rig.monitor,
+            ContentView::Hooks{.keepAliveEnabled = [this] { return keepAlive; },
+                               .setKeepAlive =
+                                   [this](bool on) {
+                                       keepAliveCalls.push_back(on);
+                                       return false; // the agent cannot be installed here
+                                   },
+                               .quit = {},
+                               .systemInformation = {}},
+            developer, expandFlagged);
+        view->show();
+        QApplication::processEvents();
+    }
+    // The rows of the simple layout, top to bottom.
+    std::vector<ui::DeviceTrustRow*> rows() const {
+        std::vector<ui::DeviceTrustRow*> found;
+        for (QWidget* w : named(view.get(), "row:")) {
+            found.push_back(static_cast<ui::DeviceTrustRow*>(w));
+        }
+        std::sort(found.begin(), found.end(),
+                  [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
+        return found;
+    }
+    std::string header(const char* line) const {
+        return textOf(view->findChild<QWidget*>(QStringLiteral("header")), line);
+    }
+};
+
+TEST(ContentView, NothingPluggedIn) {
+    View v;
+    v.open();
+    EXPECT_EQ(v.view->width(), ContentView::simpleWidth);
+    EXPECT_EQ(v.header("headline"), "All clear");
+    EXPECT_EQ(v.header("caption"), "Nothing plugged in");
+    const auto* shield =
+        dynamic_cast<ui::SymbolView*>(v.view->findChild<QWidget*>(QStringLiteral("shield")));
+    ASSERT_NE(shield, nullptr);
+    EXPECT_EQ(shield->name(), "checkmark.shield.fill");
+    EXPECT_EQ(shield->color(), ui::colors().green);
+    EXPECT_EQ(textOf(v.view.get(), "emptyHint"),
+              "Plug something in and Vantrel will give it a trust score.");
+}
+
+TEST(ContentView, CountedTextsInSingularAndPlural) {
+    const struct {
+        std::vector<USBDevice> usb;
+        std::string headline;
+        std::string caption;
+    } cases[] = {
+        {{knownStick(1)}, "All clear", "1 device plugged in"},
+        {{knownStick(1), knownStick(2, "Ultra")}, "All clear", "2 devices plugged in"},
+        {{knownStick(1), strangeKeyboard(2)}, "1 device to check", "2 devices plugged in"},
+        {{strangeKeyboard(1), strangeKeyboard(2, "Keyboard K2")},
+         "2 devices to check",
+         "2 devices plugged in"},
+    };
+    for (const auto& c : cases) {
+        View v;
+        v.rig.show(withHistory(c.usb));
+        v.open();
+        EXPECT_EQ(v.header("headline"), c.headline);
+        EXPECT_EQ(v.header("caption"), c.caption);
+    }
+
+    const struct {
+        std::vector<Event> events;
+        std::size_t usb;
+        std::string headline;
+    } developer[] = {
+        {{}, 0, "All clear"},
+        {{event("w", Event::Level::warning)}, 1, "1 thing to review"},
+        {{event("w", Event::Level::warning), event("x", Event::Level::warning),
+          event("i", Event::Level::info), event("r", Event::Level::warning, true)},
+         2,
+         "2 things to review"},
+    };
+    for (const auto& c : developer) {
+        View v;
+        Monitor::DemoState state = withHistory(std::vector<USBDevice>(c.usb, knownStick(1)));
+        for (std::size_t i = 0; i < state.usb.size(); ++i) {
+            state.usb[i].id = i + 1;
+        }
+        state.events = c.events;
+        state.inputs = {{"Touchpad", "I2C", 1, 2, true, "Mouse/trackpad"}};
+        v.rig.show(state);
+        v.open(/*developer=*/true);
+        EXPECT_EQ(v.view->width(), ContentView::developerWidth);
+        EXPECT_EQ(v.header("headline"), c.headline);
+        // No singular forms in the device counts; built-in inputs are not external.
+        EXPECT_EQ(v.header("caption"), std::to_string(c.usb) +
+                                           " USB devices \u00B7 0 external keyboards/mice "
+                                           "\u00B7 live");
+        EXPECT_EQ(v.view->findChild<QPushButton*>(QStringLiteral("markReviewed")) != nullptr,
+                  c.headline != "All clear");
+    }
+}
+
+TEST(ContentView, RowsWorstFirstWithStableTiesAndLevelTexts) {
+    View v;
+    USBDevice blocked = knownStick(4, "Blocked Stick");
+    blocked.blocked = true;
+    v.rig.show(withHistory({knownStick(1, "Stick A"), strangeKeyboard(2), knownStick(3, "Stick A"),
+                            blocked}));
+    v.open();
+    const auto rows = v.rows();
+    ASSERT_EQ(rows.size(), 4u);
+    std::vector<std::string> order;
+    for (const auto* row : rows) {
+        order.push_back(row->objectName().toStdString());
+    }
+    // The keyboard scores lowest; the equal sticks keep the Monitor's order.
+    EXPECT_EQ(order[0], "row:2");
+    EXPECT_EQ(std::vector<std::string>(order.begin() + 1, order.end()),
+              (std::vector<std::string>{"row:1", "row:3", "row:4"}));
+
+    const TrustScore keyboard = v.rig.monitor->trust(strangeKeyboard(2));
+    const TrustScore stick = v.rig.monitor->trust(knownStick(1));
+    ASSERT_NE(keyboard.level, TrustScore::Level::safe);
+    ASSERT_EQ(stick.level, TrustScore::Level::safe);
+    EXPECT_EQ(textOf(rows[0], "summary"), keyboard.summary);
+    EXPECT_EQ(textOf(rows[1], "summary"), "<none>") << "no summary for a safe device";
+    EXPECT_EQ(textOf(rows[1], "title"), stick.title);
+
+    // Only the blocked device waits for the user, with or without a prompt showing.
+    for (const auto* row : rows) {
+        QStringList chips;
+        // Widgets without their own meta-object are found by their C++ type.
+        for (const QWidget* w : row->findChildren<QWidget*>()) {
+            if (const auto* chip = dynamic_cast<const ui::Chip*>(w)) {
+                chips << chip->text();
+            }
+        }
+        EXPECT_EQ(chips, row->objectName() == "row:4" ? QStringList{"Waiting for you"}
+                                                      : QStringList{});
+    }
+}
+
+TEST(ContentView, UnfoldedRowsStayUnfoldedWhileTheirDeviceStays) {
+    View v;
+    v.rig.show(withHistory({strangeKeyboard(1), knownStick(2)}));
+    v.open();
+    ASSERT_EQ(v.rows().size(), 2u);
+    auto* keyboardRow = v.rows()[0];
+    auto* details = keyboardRow->findChild<QWidget*>(QStringLiteral("details"));
+    ASSERT_NE(details, nullptr);
+    EXPECT_FALSE(details->isVisible());
+    keyboardRow->findChild<QAbstractButton*>(QStringLiteral("face"))->click();
+    EXPECT_TRUE(keyboardRow->expanded());
+    EXPECT_TRUE(details->isVisible());
+    const TrustScore trust = v.rig.monitor->trust(strangeKeyboard(1));
+    EXPECT_EQ(textOf(keyboardRow, "unplug") != "<none>", trust.level == TrustScore::Level::danger);
+
+    // A redraw (the next scan) keeps it open.
+    v.rig.show(withHistory({strangeKeyboard(1), knownStick(2)}));
+    QApplication::processEvents();
+    EXPECT_TRUE(v.rows()[0]->expanded());
+    EXPECT_FALSE(v.rows()[1]->expanded());
+
+    // Unplugged and plugged in again, it starts folded.
+    v.rig.show(withHistory({knownStick(2)}));
+    QApplication::processEvents();
+    v.rig.show(withHistory({strangeKeyboard(1), knownStick(2)}));
+    QApplication::processEvents();
+    EXPECT_FALSE(v.rows()[0]->expanded());
+}
+
+TEST(ContentView, ExpandFlaggedOpensTheFirstRowAndSafeRowsHaveNoWarning) {
+    View v;
+    v.rig.show(withHistory({knownStick(1)}));
+    v.open(false, /*expandFlagged=*/true);
+    ASSERT_EQ(v.rows().size(), 1u);
+    EXPECT_TRUE(v.rows()[0]->expanded());
+    EXPECT_EQ(textOf(v.rows()[0], "unplug"), "<none>");
+    EXPECT_TRUE(shows(v.rows()[0], "Who makes it"));
+}
+
+TEST(ContentView, MarkReviewedAndLayoutSwitch) {
+    View v;
+    Monitor::DemoState state;
+    state.events = {event("A proxy was turned on: x.", Event::Level::warning)};
+    v.rig.show(state);
+    v.open(/*developer=*/true);
+    auto* button = v.view->findChild<QPushButton*>(QStringLiteral("markReviewed"));
+    ASSERT_NE(button, nullptr);
+    button->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(v.rig.monitor->unreviewed().empty());
+    EXPECT_EQ(v.header("headline"), "All clear");
+    EXPECT_EQ(v.view->findChild<QPushButton*>(QStringLiteral("markReviewed")), nullptr);
+
+    // The stored preference switches the layout of a view without the override.
+    View s;
+    s.open();
+    EXPECT_FALSE(s.view->developerLayout());
+    s.rig.monitor->setDeveloperMode(true);
+    QApplication::processEvents();
+    EXPECT_TRUE(s.view->developerLayout());
+    EXPECT_EQ(s.view->width(), ContentView::developerWidth);
+}
+
+TEST(ContentView, SettingsMenuAndTheKeepRunningSwitchShowingWhatTheAgentReports) {
+    View v;
+    v.open();
+    auto* gear = v.view->findChild<QToolButton*>(QStringLiteral("settings"));
+    ASSERT_NE(gear, nullptr);
+    ASSERT_NE(gear->menu(), nullptr);
+    QStringList items;
+    for (QAction* action : gear->menu()->actions()) {
+        items << (action->isSeparator() ? QString() : action->text());
+    }
+    EXPECT_EQ(items, (QStringList{"Always running", "Pause devices that overstep", "Typing guard",
+                                  "", "Developer mode", "", "Quit Vantrel"}));
+    QAction* always = gear->menu()->actions()[0];
+    EXPECT_FALSE(always->isChecked());
+    always->trigger(); // asks for on; the agent cannot be installed
+    QApplication::processEvents();
+    EXPECT_EQ(v.keepAliveCalls, std::vector<bool>{true});
+    gear = v.view->findChild<QToolButton*>(QStringLiteral("settings"));
+    EXPECT_FALSE(gear->menu()->actions()[0]->isChecked()) << "it returns to off";
+
+    QAction* pause = gear->menu()->actions()[1];
+    EXPECT_TRUE(pause->isChecked());
+    pause->trigger();
+    QApplication::processEvents();
+    EXPECT_FALSE(v.rig.monitor->autoPause());
+}
+
+TEST(ContentView, PermissionHintOnlyWhileTheGuardIsWantedAndNotPermitted) {
+    const struct {
+        bool stored;
+        bool permitted;
+        bool hint;
+    } cases[] = {{true, false, true}, {true, true, false}, {false, false, false}};
+    for (const auto& c : cases) {
+        for (const bool developer : {false, true}) {
+            TempFolder folder;
+            std::ofstream(folder.path / "defaults.json")
+                << (c.stored ? R"({"keystrokeGuard": true})" : "{}");
+            UiRig rig;
+            rig.machine.state.inputAccess = c.permitted;
+            Monitor monitor({rig.machine, rig.keyboard, rig.notifier, rig.panel, rig.scheduler,
+                             rig.scheduler},
+                            {folder.path / "defaults.json", folder.path / "events.json"});
+            ContentView view(monitor, {}, developer);
+            const std::string expected =
+                std::string(developer ? "Keystroke guard" : "Typing guard") +
+                " needs permission: join the input group (sudo adduser $USER input), then log "
+                "in again.";
+            EXPECT_EQ(textOf(&view, "permissionHint"), c.hint ? expected : "<none>")
+                << c.stored << c.permitted << developer;
+        }
+    }
+}
+
+TEST(ContentView, BodyGrowsWithItsContentUpToTheLimit) {
+    for (const bool developer : {false, true}) {
+        View few;
+        few.rig.show(withHistory({knownStick(1)}));
+        few.open(developer);
+        auto* body = few.view->findChild<QScrollArea*>(QStringLiteral("body"));
+        EXPECT_LT(body->height(), developer ? ContentView::developerBodyLimit
+                                            : ContentView::simpleBodyLimit);
+
+        View many;
+        std::vector<USBDevice> usb;
+        for (std::uint64_t id = 1; id <= 20; ++id) {
+            usb.push_back(knownStick(id, "Stick " + std::to_string(id)));
+        }
+        many.rig.show(withHistory(usb));
+        many.open(developer);
+        body = many.view->findChild<QScrollArea*>(QStringLiteral("body"));
+        EXPECT_EQ(body->height(), developer ? ContentView::developerBodyLimit
+                                            : ContentView::simpleBodyLimit);
+    }
+}
+
+} // namespace
+} // namespace vantrel
