@@ -6,10 +6,9 @@
 #include "app/engine/scripted/VirtualScheduler.h"
 #include "app/ui/ContentView.h"
 
-#include <QApplication>
-
 #include <cstdlib>
 
+#include <QApplication>
 #include <benchmark/benchmark.h>
 
 namespace vantrel {
@@ -29,10 +28,8 @@ struct Rig {
     Rig() {
         Monitor::DemoState state;
         const std::vector<std::vector<Capability>> kinds = {
-            {Capability::storage},
-            {Capability::input},
-            {Capability::network},
-            {Capability::serial, Capability::vendor},
+            {Capability::storage}, {Capability::input},
+            {Capability::network}, {Capability::serial, Capability::vendor},
             {Capability::hub},
         };
         for (std::uint64_t i = 0; i < 20; ++i) {
@@ -63,8 +60,8 @@ struct Rig {
             state.events.push_back(e);
         }
         for (int i = 0; i < 4; ++i) {
-            state.inputs.push_back({"Keyboard " + std::to_string(i), "USB", 1, i, i == 0,
-                                    "Keyboard"});
+            state.inputs.push_back(
+                {"Keyboard " + std::to_string(i), "USB", 1, i, i == 0, "Keyboard"});
             state.ports.push_back({"port" + std::to_string(i), "Port-USB-C@" + std::to_string(i),
                                    i % 2 == 0, i, "Authorized", false});
         }

@@ -5,14 +5,14 @@
 #include "app/shell/Reports.h"
 #include "app/shell/ShieldIcon.h"
 
+#include <iostream>
+
 #include <QApplication>
-#include <QGuiApplication>
-#include <QPalette>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QScreen>
-
-#include <iostream>
 
 namespace vantrel {
 

@@ -10,6 +10,8 @@
 #include "app/ui/Symbols.h"
 #include "core/PlatformText.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
@@ -22,8 +24,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace vantrel::ui {
 namespace {
@@ -98,8 +98,8 @@ QCheckBox* checkBox(const char* text, bool checked, const char* help,
 
 } // namespace
 
-ContentView::ContentView(Monitor& monitor, Hooks hooks, bool developerOverride,
-                         bool expandFlagged, QWidget* parent)
+ContentView::ContentView(Monitor& monitor, Hooks hooks, bool developerOverride, bool expandFlagged,
+                         QWidget* parent)
     : QWidget(parent), monitor_(monitor), hooks_(std::move(hooks)),
       developerOverride_(developerOverride), expandFlagged_(expandFlagged),
       layout_(new QVBoxLayout(this)) {
@@ -208,9 +208,9 @@ QWidget* ContentView::simpleHeader() {
     const Colors& c = colors();
     if (flagged == 0) {
         layout->addLayout(verdict("checkmark.shield.fill", c.green, "All clear",
-                                  devices.empty() ? "Nothing plugged in"
-                                                  : counted(devices.size(), "device") +
-                                                        " plugged in"));
+                                  devices.empty()
+                                      ? "Nothing plugged in"
+                                      : counted(devices.size(), "device") + " plugged in"));
     } else {
         layout->addLayout(verdict("exclamationmark.shield.fill",
                                   worst ? levelColor(worst->level) : c.orange,
@@ -222,20 +222,19 @@ QWidget* ContentView::simpleHeader() {
 
 QWidget* ContentView::developerHeader() {
     const auto unreviewed = monitor_.unreviewed();
-    const std::size_t external = std::count_if(
-        monitor_.inputs().begin(), monitor_.inputs().end(),
-        [](const InputDevice& input) { return !input.builtIn; });
+    const std::size_t external =
+        std::count_if(monitor_.inputs().begin(), monitor_.inputs().end(),
+                      [](const InputDevice& input) { return !input.builtIn; });
     auto* header = new QWidget;
     header->setObjectName(QStringLiteral("header"));
     auto* layout = column(header, 12, 0);
     const Colors& c = colors();
     const std::string caption = std::to_string(monitor_.usb().size()) + " USB devices \u00B7 " +
                                 std::to_string(external) + " external keyboards/mice \u00B7 live";
-    QHBoxLayout* row =
-        unreviewed.empty()
-            ? verdict("checkmark.shield.fill", c.green, "All clear", caption)
-            : verdict("exclamationmark.shield.fill", c.orange,
-                      counted(unreviewed.size(), "thing") + " to review", caption);
+    QHBoxLayout* row = unreviewed.empty()
+                           ? verdict("checkmark.shield.fill", c.green, "All clear", caption)
+                           : verdict("exclamationmark.shield.fill", c.orange,
+                                     counted(unreviewed.size(), "thing") + " to review", caption);
     if (!unreviewed.empty()) {
         auto* reviewed = new QPushButton(QStringLiteral("Mark reviewed"));
         reviewed->setObjectName(QStringLiteral("markReviewed"));

@@ -3,11 +3,11 @@
 // cards, checkbox footer). Redrawn from the Monitor on every change; it keeps none of its data.
 #pragma once
 
-#include <QWidget>
-
 #include <cstdint>
 #include <functional>
 #include <set>
+
+#include <QWidget>
 
 class QScrollArea;
 class QVBoxLayout;

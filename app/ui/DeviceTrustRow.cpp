@@ -85,8 +85,8 @@ void DeviceTrustRow::build() {
     }
     nameRow->addStretch();
     column->addLayout(nameRow);
-    QLabel* title =
-        textLabel(trust_.title, ui::font(TextStyle::caption, QFont::Medium), titleColor(trust_.level));
+    QLabel* title = textLabel(trust_.title, ui::font(TextStyle::caption, QFont::Medium),
+                              titleColor(trust_.level));
     title->setObjectName(QStringLiteral("title"));
     column->addWidget(title);
     if (!safe) {

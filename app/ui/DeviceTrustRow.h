@@ -5,9 +5,9 @@
 #include "app/engine/Devices.h"
 #include "core/Trust.h"
 
-#include <QWidget>
-
 #include <functional>
+
+#include <QWidget>
 
 class QVBoxLayout;
 

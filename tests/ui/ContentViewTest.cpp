@@ -2,12 +2,13 @@
 #include "app/ui/ContentView.h"
 
 #include "app/ui/Blocks.h"
-#include "app/ui/Style.h"
-
 #include "app/ui/DeviceTrustRow.h"
+#include "app/ui/Style.h"
 #include "app/ui/Symbols.h"
 #include "tests/TestSupport.h"
 #include "tests/ui/UiTestSupport.h"
+
+#include <fstream>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -16,9 +17,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QToolButton>
-
-#include <fstream>
-
 #include <gtest/gtest.h>
 
 namespace vantrel {
@@ -167,8 +165,8 @@ TEST(ContentView, RowsWorstFirstWithStableTiesAndLevelTexts) {
     View v;
     USBDevice blocked = knownStick(4, "Blocked Stick");
     blocked.blocked = true;
-    v.rig.show(withHistory({knownStick(1, "Stick A"), strangeKeyboard(2), knownStick(3, "Stick A"),
-                            blocked}));
+    v.rig.show(withHistory(
+        {knownStick(1, "Stick A"), strangeKeyboard(2), knownStick(3, "Stick A"), blocked}));
     v.open();
     const auto rows = v.rows();
     ASSERT_EQ(rows.size(), 4u);
@@ -198,8 +196,8 @@ TEST(ContentView, RowsWorstFirstWithStableTiesAndLevelTexts) {
                 chips << chip->text();
             }
         }
-        EXPECT_EQ(chips, row->objectName() == "row:4" ? QStringList{"Waiting for you"}
-                                                      : QStringList{});
+        EXPECT_EQ(chips,
+                  row->objectName() == "row:4" ? QStringList{"Waiting for you"} : QStringList{});
     }
 }
 
@@ -306,9 +304,9 @@ TEST(ContentView, PermissionHintOnlyWhileTheGuardIsWantedAndNotPermitted) {
                 << (c.stored ? R"({"keystrokeGuard": true})" : "{}");
             UiRig rig;
             rig.machine.state.inputAccess = c.permitted;
-            Monitor monitor({rig.machine, rig.keyboard, rig.notifier, rig.panel, rig.scheduler,
-                             rig.scheduler},
-                            {folder.path / "defaults.json", folder.path / "events.json"});
+            Monitor monitor(
+                {rig.machine, rig.keyboard, rig.notifier, rig.panel, rig.scheduler, rig.scheduler},
+                {folder.path / "defaults.json", folder.path / "events.json"});
             ContentView view(monitor, {}, developer);
             const std::string expected =
                 std::string(developer ? "Keystroke guard" : "Typing guard") +
@@ -326,8 +324,8 @@ TEST(ContentView, BodyGrowsWithItsContentUpToTheLimit) {
         few.rig.show(withHistory({knownStick(1)}));
         few.open(developer);
         auto* body = few.view->findChild<QScrollArea*>(QStringLiteral("body"));
-        EXPECT_LT(body->height(), developer ? ContentView::developerBodyLimit
-                                            : ContentView::simpleBodyLimit);
+        EXPECT_LT(body->height(),
+                  developer ? ContentView::developerBodyLimit : ContentView::simpleBodyLimit);
 
         View many;
         std::vector<USBDevice> usb;
@@ -337,8 +335,8 @@ TEST(ContentView, BodyGrowsWithItsContentUpToTheLimit) {
         many.rig.show(withHistory(usb));
         many.open(developer);
         body = many.view->findChild<QScrollArea*>(QStringLiteral("body"));
-        EXPECT_EQ(body->height(), developer ? ContentView::developerBodyLimit
-                                            : ContentView::simpleBodyLimit);
+        EXPECT_EQ(body->height(),
+                  developer ? ContentView::developerBodyLimit : ContentView::simpleBodyLimit);
     }
 }
 

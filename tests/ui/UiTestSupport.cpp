@@ -1,6 +1,5 @@
 #include "tests/ui/UiTestSupport.h"
 
-
 #include <algorithm>
 
 namespace vantrel {

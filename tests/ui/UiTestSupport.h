@@ -6,12 +6,12 @@
 #include "app/engine/scripted/ScriptedMachine.h"
 #include "app/engine/scripted/VirtualScheduler.h"
 
-#include <QLabel>
-#include <QWidget>
-
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <QLabel>
+#include <QWidget>
 
 namespace vantrel {
 
