@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "app/replay/Replay.h"
 #include "app/shell/CommandLine.h"
+#include "app/shell/DemoWindow.h"
 #include "app/shell/KeepAlive.h"
 #include "app/shell/Reports.h"
 #include "app/shell/SingleCopy.h"
@@ -82,8 +83,7 @@ int main(int argc, char** argv) {
         SelfTest::run(std::cout);
         return 0;
     case Mode::demoWindow:
-        std::cerr << "vantrel: this build has no demo windows yet\n";
-        return 1;
+        return DemoWindow::run(line.demo, argc, argv);
     case Mode::replay:
         if (!line.replayFile) {
             std::cerr << "replay: FILE: missing (vantrel --replay FILE)\n";

@@ -25,6 +25,8 @@ QLabel* textLabel(const std::string& text, QFont font, QColor color, bool wrap, 
     palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::Text, color);
     label->setPalette(palette);
+    // Inside a button a label would draw in the button's text colour otherwise.
+    label->setForegroundRole(QPalette::WindowText);
     label->setWordWrap(wrap);
     return label;
 }

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -113,6 +114,8 @@ ContentView::ContentView(Monitor& monitor, Hooks hooks, bool developerOverride, 
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The body shows the window's own background, like the header and the footer.
+    scroll_->viewport()->setAutoFillBackground(false);
     // The view may go before the Monitor, so its observer checks the view is still there. The
     // redraw is queued: a change often comes from a control of this very view, which must not
     // be deleted while it reports its click; and a burst of changes is drawn once.
@@ -174,13 +177,10 @@ void ContentView::redraw() {
 
     const int width = developer ? developerWidth : simpleWidth;
     setFixedWidth(width);
-    body->setFixedWidth(width);
     delete scroll_->takeWidget();
     scroll_->setWidget(body);
-    // As tall as its content, up to the limit; then it scrolls.
-    const int limit = developer ? developerBodyLimit : simpleBodyLimit;
-    body->adjustSize();
-    scroll_->setFixedHeight(std::min(body->sizeHint().height(), limit));
+    body->setAutoFillBackground(false); // setWidget turned it on
+    fitBody();
 
     layout_->addWidget(header_);
     layout_->addWidget(divider());
@@ -188,6 +188,30 @@ void ContentView::redraw() {
     layout_->addWidget(divider());
     layout_->addWidget(footer_);
     scroll_->verticalScrollBar()->setValue(scrolled);
+    adjustSize();
+}
+
+void ContentView::fitBody() {
+    QWidget* body = scroll_->widget();
+    if (body == nullptr) {
+        return;
+    }
+    const bool developer = developerLayout();
+    const int width = developer ? developerWidth : simpleWidth;
+    const int limit = developer ? developerBodyLimit : simpleBodyLimit;
+    const auto heightAt = [body](int w) {
+        body->setFixedWidth(w);
+        return body->hasHeightForWidth() ? body->heightForWidth(w) : body->sizeHint().height();
+    };
+    // As tall as its content, up to the limit; past it the body scrolls, and makes room for the
+    // scroll bar.
+    int height = heightAt(width);
+    if (height > limit) {
+        heightAt(width - style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                              scroll_->verticalScrollBar()));
+        height = limit;
+    }
+    scroll_->setFixedHeight(height);
     adjustSize();
 }
 
@@ -281,14 +305,7 @@ QWidget* ContentView::simpleBody() {
                 unfolded_.erase(id);
             }
             // The body grows or shrinks with the row.
-            QTimer::singleShot(0, this, [this] {
-                if (QWidget* content = scroll_->widget()) {
-                    content->adjustSize();
-                    const int limit = developerLayout() ? developerBodyLimit : simpleBodyLimit;
-                    scroll_->setFixedHeight(std::min(content->sizeHint().height(), limit));
-                    adjustSize();
-                }
-            });
+            QTimer::singleShot(0, this, [this] { fitBody(); });
         });
         layout->addWidget(widget);
     }

@@ -54,6 +54,8 @@ class ContentView final : public QWidget {
     QWidget* simpleFooter();
     QWidget* developerFooter();
     void setKeepRunning(bool on);
+    // Sizes the body to its content within the layout's width and height limit.
+    void fitBody();
 
     Monitor& monitor_;
     Hooks hooks_;

@@ -156,18 +156,19 @@ QWidget* usbRow(Monitor& monitor, const USBDevice& device) {
                       Qt::AlignVCenter);
 
     QVBoxLayout* text = column(1);
-    text->addWidget(textLabel(device.name, font(TextStyle::callout), c.primary));
-    text->addWidget(
-        textLabel(device.vendor + " \u00B7 " + usbIDString(device.vendorID, device.productID),
-                  font(TextStyle::caption), c.secondary));
+    // A long name (a device names itself) is cut short with "…" rather than widening the row.
+    text->addWidget(new OneLineLabel(device.name, font(TextStyle::callout), c.primary));
+    text->addWidget(new OneLineLabel(device.vendor + " \u00B7 " +
+                                         usbIDString(device.vendorID, device.productID),
+                                     font(TextStyle::caption), c.secondary));
     if (const auto activity = monitor.activity().find(device.id);
         activity != monitor.activity().end()) {
         auto* line = new OneLineLabel(activity->second, font(TextStyle::caption2), c.blue);
         line->setObjectName(QStringLiteral("activity"));
         text->addWidget(line);
     }
-    layout->addLayout(text, 0);
-    layout->addSpacerItem(new QSpacerItem(6, 0, QSizePolicy::MinimumExpanding));
+    layout->addLayout(text, 1);
+    layout->addSpacing(6);
 
     if (const auto status = statusChip(monitor, device)) {
         auto* chip = new Chip(status->first, status->second);

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -96,6 +98,43 @@ const Colors& colors() {
 
 void setAppearance(Appearance appearance) {
     forced = appearance;
+    if (qApp == nullptr) {
+        return;
+    }
+    // The desktop's own palette, kept while an appearance is forced.
+    static std::optional<QPalette> desktop;
+    if (appearance == Appearance::followDesktop) {
+        if (desktop) {
+            QApplication::setPalette(*desktop);
+            desktop.reset();
+        }
+        return;
+    }
+    if (!desktop) {
+        desktop = QApplication::palette();
+    }
+    // The standard controls (buttons, check boxes, scroll bars) follow the same appearance.
+    const Colors& c = colors();
+    QPalette palette = QApplication::palette();
+    const QColor base = c.dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(0xFF, 0xFF, 0xFF);
+    const QColor button = c.dark ? QColor(0x3A, 0x3A, 0x3A) : QColor(0xFA, 0xFA, 0xFA);
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Window, c.window);
+        palette.setColor(group, QPalette::WindowText, c.primary);
+        palette.setColor(group, QPalette::Base, base);
+        palette.setColor(group, QPalette::AlternateBase, c.window);
+        palette.setColor(group, QPalette::Text, c.primary);
+        palette.setColor(group, QPalette::Button, button);
+        palette.setColor(group, QPalette::ButtonText, c.primary);
+        palette.setColor(group, QPalette::ToolTipBase, base);
+        palette.setColor(group, QPalette::ToolTipText, c.primary);
+        palette.setColor(group, QPalette::Highlight, c.blue);
+        palette.setColor(group, QPalette::HighlightedText, Qt::white);
+    }
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, c.secondary);
+    palette.setColor(QPalette::Disabled, QPalette::Text, c.secondary);
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, c.secondary);
+    QApplication::setPalette(palette);
 }
 
 QColor faded(QColor color, double opacity) {

@@ -1,0 +1,22 @@
+// The fixed sample data of demo windows: what the demo Monitor shows and the two sample
+// accessory prompts, every date relative to one reference moment, so every run looks the same.
+#pragma once
+
+#include "app/engine/Monitor.h"
+#include "core/TrustRequest.h"
+
+namespace vantrel::DemoData {
+
+// 8 October 2026, 10:24:00 in the user's time zone (the current time should that moment not be
+// representable there).
+Timestamp referenceMoment();
+
+// The demo Monitor's published state: five USB devices behind a hub, three input devices,
+// three ports, two network interfaces, the history of three devices, and four events.
+Monitor::DemoState state(Timestamp reference);
+
+// A prompt on "USB-C port 1" for one device: a pair of earphones seen 41 times (safe) or a
+// "charger" never seen before that claims nothing yet (not safe).
+TrustRequest request(bool safe, Timestamp reference);
+
+} // namespace vantrel::DemoData
