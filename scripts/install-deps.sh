@@ -16,6 +16,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 
+# `install-deps.sh docs` adds what docs/make-screenshots.sh uses: a tray and a screenshot tool for
+# the virtual display, and a way to click.
+if [ "${1:-}" = docs ]; then
+  packages+=(imagemagick trayer xdotool)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then

@@ -8,7 +8,6 @@
 #include <iostream>
 
 #include <QApplication>
-#include <QEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPalette>
@@ -39,9 +38,9 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
                        .systemInformation = [this] { showSystemInformation(); },
                    });
     if (inTray_) {
-        // Dropped from the tray icon, it goes away as soon as the user turns elsewhere.
-        window_->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
-        window_->installEventFilter(this);
+        // Dropped from the tray icon like a menu: a click anywhere else closes it, whatever the
+        // window manager does with the focus.
+        window_->setWindowFlags(Qt::Popup);
     }
     monitor_->observe([this] { updateIcon(); });
 
@@ -84,13 +83,6 @@ void TrayApp::updateIcon() {
     tray_.setIcon(shieldIcon(alert_, QApplication::palette().color(QPalette::WindowText)));
 }
 
-bool TrayApp::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window_.get() && event->type() == QEvent::WindowDeactivate) {
-        window_->hide();
-    }
-    return QObject::eventFilter(watched, event);
-}
-
 void TrayApp::showSystemInformation() {
     // What Vantrel sees of the machine's hardware, as the snapshot report gives it.
     information_.setWindowTitle(QStringLiteral("System Information"));
@@ -113,11 +105,18 @@ void TrayApp::openWindow() {
     }
     if (screen != nullptr) {
         const QRect area = screen->availableGeometry();
-        const QSize size = window_->sizeHint();
-        // Under the icon when the desktop says where it is, else in the top-right corner.
+        const QSize size = window_->size();
+        // Under the icon when the desktop says where it is (above it for a tray at the bottom),
+        // else in the top-right corner; always whole on the screen.
         int x = icon.isValid() ? icon.center().x() - size.width() / 2 : area.right() - size.width();
-        x = std::clamp(x, area.left(), std::max(area.left(), area.right() - size.width()));
-        window_->move(x, area.top());
+        int y = area.top();
+        if (icon.isValid()) {
+            y = icon.center().y() < area.center().y() ? icon.bottom() + 1
+                                                      : icon.top() - size.height();
+        }
+        x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - size.width()));
+        y = std::clamp(y, area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
+        window_->move(x, y);
     }
     window_->show();
     window_->raise();

@@ -37,9 +37,6 @@ class TrayApp final : public QObject {
     // Opens the window, under the tray icon where the desktop says where that is.
     void openWindow();
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
     void updateIcon();
     void showSystemInformation();
