@@ -10,6 +10,8 @@ packages=(
   libicu-dev nlohmann-json3-dev libudev-dev
   # Qt 6 for the tray application and its windows; the platform plugins (xcb, offscreen)
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins
+  # the X11 connection, to ask the window manager for the advisor panel on every workspace
+  libxcb1-dev
   # a font for the offscreen platform, a session bus and a virtual display for the tests
   fonts-dejavu-core dbus-daemon xvfb xauth
   # tests and benchmarks

@@ -3,6 +3,7 @@
 #include "app/ui/AdvisorWindowController.h"
 
 #include "app/ui/AdvisorView.h"
+#include "app/ui/AllWorkspaces.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -16,10 +17,7 @@ namespace {
 // The window itself. It must never take the focus away from the accessory prompt the user is
 // about to answer: it is a tool window that accepts no focus and is shown without activation.
 // Dragging its background (any part of the view that does not handle the mouse) moves it.
-//
-// Shown on all workspaces: X11 would need _NET_WM_STATE_STICKY (or _NET_WM_DESKTOP 0xFFFFFFFF)
-// set on the window, which Qt 6 has no API for; it would take direct xcb calls and a link to
-// libxcb, so the panel stays on the workspace that is current when it is shown.
+// Once shown it asks the window manager to keep it on every workspace.
 class PanelWindow final : public QWidget {
   public:
     PanelWindow()
@@ -111,6 +109,8 @@ void AdvisorWindowController::show(const TrustRequest& request) {
     panel_->show();
     if (wasVisible) {
         panel_->raise();
+    } else {
+        showOnAllWorkspaces(panel_.get());
     }
 }
 
