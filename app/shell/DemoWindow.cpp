@@ -125,15 +125,17 @@ int run(const CommandLine::DemoWords& words, int argc, char** argv) {
         frame.layout()->addWidget(new ui::AdvisorView(DemoData::request(words.safe, reference),
                                                       reference, words.expanded));
     } else {
-        const bool storedDeveloper =
-            SettingsStore(SettingsStore::standardPath()).boolean("developerMode").value_or(false);
+        // The stored preference drives the "Developer mode" toggle (kept only in memory here);
+        // the word shows the developer layout without it.
+        monitor->setDeveloperMode(
+            SettingsStore(SettingsStore::standardPath()).boolean("developerMode").value_or(false));
         frame.layout()->addWidget(
             new ui::ContentView(*monitor,
                                 {.keepAliveEnabled = [] { return KeepAlive::enabled(); },
                                  .setKeepAlive = {},
                                  .quit = {},
                                  .systemInformation = {}},
-                                words.developer || storedDeveloper, words.expanded));
+                                words.developer, words.expanded));
     }
     frame.adjustSize();
 
