@@ -25,7 +25,7 @@ struct Rig {
     std::unique_ptr<Monitor> monitor =
         Monitor::demo({machine, keyboard, notifier, panel, scheduler, scheduler}, now);
 
-    Rig() {
+    explicit Rig(bool reviewed = false) {
         Monitor::DemoState state;
         const std::vector<std::vector<Capability>> kinds = {
             {Capability::storage}, {Capability::input},
@@ -57,6 +57,7 @@ struct Rig {
             e.date = now - i * 60.0;
             e.level = i % 2 == 0 ? Event::Level::warning : Event::Level::info;
             e.text = "Connected: Device " + std::to_string(i % 20) + " (1000:2000)";
+            e.reviewed = reviewed;
             state.events.push_back(e);
         }
         for (int i = 0; i < 4; ++i) {
@@ -69,8 +70,8 @@ struct Rig {
     }
 };
 
-void redraw(benchmark::State& state, bool developer) {
-    Rig rig;
+void redraw(benchmark::State& state, bool developer, bool reviewed = false) {
+    Rig rig(reviewed);
     ui::ContentView view(*rig.monitor, {}, developer);
     view.show();
     QApplication::processEvents();
@@ -84,6 +85,12 @@ void BM_RedrawDeveloperLayout(benchmark::State& state) {
     redraw(state, true);
 }
 BENCHMARK(BM_RedrawDeveloperLayout)->Unit(benchmark::kMillisecond);
+
+// The same with every event reviewed: no "Needs review" card, only the 40 latest events.
+void BM_RedrawDeveloperLayoutAllReviewed(benchmark::State& state) {
+    redraw(state, true, true);
+}
+BENCHMARK(BM_RedrawDeveloperLayoutAllReviewed)->Unit(benchmark::kMillisecond);
 
 void BM_RedrawSimpleLayout(benchmark::State& state) {
     redraw(state, false);

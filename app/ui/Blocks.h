@@ -4,6 +4,7 @@
 
 #include "app/engine/Event.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,7 +16,7 @@ class QVBoxLayout;
 
 namespace vantrel::ui {
 
-class SymbolView;
+class WrappedText;
 
 // A rounded rectangle of `radius` filled with `fill`, around a vertical layout with `margin` on
 // every side and `spacing` between items.
@@ -67,6 +68,7 @@ class Chip final : public QWidget {
   private:
     QString text_;
     QColor color_;
+    mutable QSize sizeHint_;
 };
 
 // A label (caption, secondary, in a column 50 px wide) and a value (caption, orange when `warn`,
@@ -85,18 +87,58 @@ class InfoRow final : public QWidget {
 
 // One event: a marker (a triangle for a warning, a dot for information; orange for a warning
 // not yet reviewed, secondary otherwise) and the text over its date ("MMM d, HH:mm:ss" in the
-// user's locale and time zone).
+// user's locale and time zone). One widget that draws all three itself: a window holds hundreds
+// of these, and a marker, two labels and their layouts for each made every redraw slow.
 class EventRow final : public QWidget {
   public:
+    // The marker column's width and the room between it and the text.
+    static constexpr int markerColumn = 12;
+    static constexpr int markerGap = 6;
+
     explicit EventRow(const Event& event, QWidget* parent = nullptr);
-    SymbolView* marker() const { return marker_; }
-    QLabel* text() const { return text_; }
-    QLabel* date() const { return date_; }
+    ~EventRow() override;
+    const std::string& markerSymbol() const { return markerSymbol_; }
+    const QColor& markerColor() const { return markerColor_; }
+    const QString& text() const;
+    const QString& date() const { return date_; }
+    const QFont& textFont() const;
+    const QFont& dateFont() const { return dateFont_; }
+    const QColor& textColor() const { return textColor_; }
+    const QColor& dateColor() const { return dateColor_; }
+    // Where the marker, the text and the date are drawn at the row's current width.
+    QRect markerRect() const;
+    QRect textRect() const;
+    QRect dateRect() const;
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
 
   private:
-    SymbolView* marker_;
-    QLabel* text_;
-    QLabel* date_;
+    // The height of the text's lines when the row is `width` wide.
+    int textHeight(int width) const;
+    // The date's size on its line; the height of one line of text and its average character
+    // width.
+    QSize dateSize() const;
+    int lineHeight() const;
+    int averageChar() const;
+
+    std::string markerSymbol_;
+    QColor markerColor_;
+    int markerSize_;
+    std::unique_ptr<WrappedText> text_;
+    QString date_;
+    QFont dateFont_;
+    QColor textColor_;
+    QColor dateColor_;
+    mutable QSize dateSize_;
+    mutable QSize sizeHint_;
+    mutable int lineHeight_ = -1;
+    mutable int averageChar_ = -1;
 };
 
 // The date of an event row, formatted with the pattern "MMM d, HH:mm:ss" by one formatter
@@ -123,6 +165,10 @@ class DeviceIcon final : public QWidget {
 // A plain-text label in a text style and colour: device names are never read as markup.
 QLabel* textLabel(const std::string& text, QFont font, QColor color, bool wrap = false,
                   QWidget* parent = nullptr);
+// The size of `text` on one line in `font`, measured as a label measures its text (an empty one
+// as one character), and kept for the whole program by text and font: a redraw makes every
+// label afresh.
+QSize lineSize(const QString& text, const QFont& font);
 // The text colour a label made by textLabel draws in.
 QColor labelColor(const QLabel* label);
 

@@ -97,6 +97,24 @@ QCheckBox* checkBox(const char* text, bool checked, const char* help,
     return box;
 }
 
+// The height of `body`'s content at `width`.
+int contentHeight(QWidget* body, int width) {
+    return body->hasHeightForWidth() ? body->heightForWidth(width) : body->sizeHint().height();
+}
+
+// Fixes `body` at `width`, or, when its content is taller than `limit`, at `width` less the
+// scroll bar's; the height to show it at: as tall as its content, up to the limit, past which it
+// scrolls.
+int fitted(QWidget* body, int width, int limit, int scrollBar) {
+    int height = contentHeight(body, width);
+    if (height > limit) {
+        width -= scrollBar;
+        height = limit;
+    }
+    body->setFixedWidth(width);
+    return height;
+}
+
 } // namespace
 
 ContentView::ContentView(Monitor& monitor, Hooks hooks, bool developerOverride, bool expandFlagged,
@@ -178,9 +196,17 @@ void ContentView::redraw() {
     const int width = developer ? developerWidth : simpleWidth;
     setFixedWidth(width);
     delete scroll_->takeWidget();
+    // Fitted before the scroll area takes it, and made as tall as its content at its width: the
+    // scroll area would otherwise lay all of it out at its size hint first, and then again at
+    // every other size on the way.
+    const int scrollBar =
+        style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_->verticalScrollBar());
+    scroll_->setFixedHeight(
+        fitted(body, width, developer ? developerBodyLimit : simpleBodyLimit, scrollBar));
+    body->resize(body->width(), contentHeight(body, body->width()));
     scroll_->setWidget(body);
     body->setAutoFillBackground(false); // setWidget turned it on
-    fitBody();
+    adjustSize();
 
     layout_->addWidget(header_);
     layout_->addWidget(divider());
@@ -197,21 +223,10 @@ void ContentView::fitBody() {
         return;
     }
     const bool developer = developerLayout();
-    const int width = developer ? developerWidth : simpleWidth;
-    const int limit = developer ? developerBodyLimit : simpleBodyLimit;
-    const auto heightAt = [body](int w) {
-        body->setFixedWidth(w);
-        return body->hasHeightForWidth() ? body->heightForWidth(w) : body->sizeHint().height();
-    };
-    // As tall as its content, up to the limit; past it the body scrolls, and makes room for the
-    // scroll bar.
-    int height = heightAt(width);
-    if (height > limit) {
-        heightAt(width - style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
-                                              scroll_->verticalScrollBar()));
-        height = limit;
-    }
-    scroll_->setFixedHeight(height);
+    const int scrollBar =
+        style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_->verticalScrollBar());
+    scroll_->setFixedHeight(fitted(body, developer ? developerWidth : simpleWidth,
+                                   developer ? developerBodyLimit : simpleBodyLimit, scrollBar));
     adjustSize();
 }
 

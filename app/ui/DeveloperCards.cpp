@@ -64,7 +64,9 @@ class OneLineLabel final : public QLabel {
         setPalette(palette);
         setWordWrap(false);
     }
-    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+    // Measured once per text and font, as a redraw makes every row afresh.
+    QSize sizeHint() const override { return lineSize(text(), font()); }
+    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
 
   protected:
     void paintEvent(QPaintEvent*) override {

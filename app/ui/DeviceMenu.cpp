@@ -10,56 +10,100 @@
 #include <algorithm>
 
 #include <QAction>
+#include <QHash>
 #include <QMenu>
 
 namespace vantrel::ui {
+namespace {
+
+// The button's symbol in `color`; drawn once per colour, as every device's button shows it.
+QIcon ellipsis(const QColor& color) {
+    static QHash<QRgb, QIcon> drawn;
+    const QRgb key = color.rgba();
+    if (const auto known = drawn.constFind(key); known != drawn.cend()) {
+        return *known;
+    }
+    return *drawn.insert(key, symbolIcon("ellipsis.circle", color));
+}
+
+} // namespace
 
 DeviceMenu::DeviceMenu(Monitor& monitor, const USBDevice& device, QWidget* parent)
-    : QToolButton(parent), menu_(new QMenu(this)) {
+    : QToolButton(parent), monitor_(monitor), device_(device) {
     setObjectName(QStringLiteral("menu:%1").arg(device.id));
-    setIcon(symbolIcon("ellipsis.circle", colors().secondary));
+    setIcon(ellipsis(colors().secondary));
     setAutoRaise(true);
     setPopupMode(QToolButton::InstantPopup);
     setToolButtonStyle(Qt::ToolButtonIconOnly);
-    setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setMenu(menu_);
+    // However the button is pressed (mouse, click(), accessibility), the first press makes the
+    // menu and pops it up as the button goes down; later presses find the menu in place.
+    connect(this, &QToolButton::pressed, this, [this] {
+        if (menu() == nullptr) {
+            items();
+            showMenu();
+        }
+    });
+}
 
+std::vector<DeviceMenu::Item> DeviceMenu::entries() const {
     // An item may be chosen after a redraw has replaced this button, and the operation itself
-    // makes the Monitor redraw: the actions keep their own copy of the device and reach only
-    // the Monitor, never this widget.
+    // makes the Monitor redraw: the items keep their own copy of the device and reach only the
+    // Monitor, never this widget.
+    Monitor& monitor = monitor_;
+    std::vector<Item> items;
     const auto add = [&](const char* text, void (Monitor::*operation)(const USBDevice&)) {
-        connect(menu_->addAction(QString::fromUtf8(text)), &QAction::triggered, menu_,
-                [&monitor, device, operation] { (monitor.*operation)(device); });
+        items.push_back({QString::fromUtf8(text), [&monitor, device = device_, operation] {
+                             (monitor.*operation)(device);
+                         }});
     };
-    const bool input =
-        std::find(device.caps.begin(), device.caps.end(), Capability::input) != device.caps.end();
+    const bool input = std::find(device_.caps.begin(), device_.caps.end(), Capability::input) !=
+                       device_.caps.end();
 
-    if (monitor.outOfScope().contains(deviceKey(device))) {
+    if (monitor.outOfScope().contains(deviceKey(device_))) {
         add("Approve its new functions", &Monitor::approveScope);
     }
-    if (!device.netNames.empty()) {
+    if (!device_.netNames.empty()) {
         add("Pause network adapter\u2026", &Monitor::pauseNetwork);
         add("Resume network adapter\u2026", &Monitor::resumeNetwork);
     }
-    if (!device.disks.empty()) {
+    if (!device_.disks.empty()) {
         add("Eject its disks", &Monitor::ejectDisks);
     }
     if (input) {
-        connect(menu_->addAction(QStringLiteral("Lock screen now")), &QAction::triggered, menu_,
-                [&monitor] { monitor.lockScreen(); });
+        items.push_back({QStringLiteral("Lock screen now"), [&monitor] { monitor.lockScreen(); }});
     }
-    menu_->addSeparator();
+    items.push_back({QString(), {}});
     add("Forget this device", &Monitor::forget);
+    return items;
 }
 
 QStringList DeviceMenu::itemTexts() const {
     QStringList texts;
-    for (const QAction* action : menu_->actions()) {
-        texts << (action->isSeparator() ? QString() : action->text());
+    for (const Item& item : entries()) {
+        texts << item.text;
     }
     return texts;
+}
+
+QMenu* DeviceMenu::items() {
+    if (menu() != nullptr) {
+        return menu();
+    }
+    auto* menu = new QMenu(this);
+    for (Item& item : entries()) {
+        if (item.text.isEmpty()) {
+            menu->addSeparator();
+        } else {
+            connect(menu->addAction(item.text), &QAction::triggered, menu, std::move(item.run));
+        }
+    }
+    // A button with a menu would draw an arrow beside its symbol. The style sheet reaches the
+    // menu as well, which is drawn in the style it names.
+    setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+    setMenu(menu);
+    return menu;
 }
 
 } // namespace vantrel::ui

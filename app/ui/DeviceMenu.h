@@ -5,6 +5,9 @@
 
 #include "app/engine/Devices.h"
 
+#include <functional>
+#include <vector>
+
 #include <QToolButton>
 
 class QMenu;
@@ -20,10 +23,21 @@ class DeviceMenu final : public QToolButton {
     DeviceMenu(Monitor& monitor, const USBDevice& device, QWidget* parent = nullptr);
     // The items as shown, separators as "".
     QStringList itemTexts() const;
-    QMenu* items() const { return menu_; }
+    // The menu itself. A menu is a window of its own and costly to make, and a redraw makes a
+    // button for every device: it is made when first asked for, at the latest when the button
+    // is pressed.
+    QMenu* items();
 
   private:
-    QMenu* menu_;
+    struct Item {
+        QString text; // empty for a separator
+        std::function<void()> run;
+    };
+    // The items that apply to the device, in order.
+    std::vector<Item> entries() const;
+
+    Monitor& monitor_;
+    USBDevice device_;
 };
 
 } // namespace vantrel::ui

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -166,6 +167,69 @@ TEST_F(BlocksTest, TextLabelsNeverReadMarkup) {
     delete label;
 }
 
+TEST_F(BlocksTest, OneLineLabelsMeasureAsPlainLabels) {
+    // Labels on one line keep their measures by text and font; they must be the very sizes a
+    // plain label asks for, or every row would move.
+    const std::vector<std::string> texts{"",
+                                         "x",
+                                         "Device 0",
+                                         "two\nlines",
+                                         "<b>bold</b> & more",
+                                         std::string(300, 'w'),
+                                         "\u0645\u0631\u062D\u0628\u0627 USB",
+                                         "Oct 8, 10:24:00"};
+    for (const TextStyle style : {TextStyle::caption2, TextStyle::caption, TextStyle::callout}) {
+        for (const std::string& text : texts) {
+            std::unique_ptr<QLabel> ours(textLabel(text, font(style), colors().primary));
+            QLabel plain;
+            plain.setTextFormat(Qt::PlainText);
+            plain.setFont(font(style));
+            plain.setText(QString::fromStdString(text));
+            EXPECT_EQ(ours->sizeHint(), plain.sizeHint()) << text;
+            EXPECT_EQ(ours->minimumSizeHint(), plain.minimumSizeHint()) << text;
+            EXPECT_EQ(lineSize(QString::fromStdString(text), font(style)), plain.sizeHint())
+                << text;
+        }
+    }
+    // Asked again after a change, a label measures what it shows now.
+    std::unique_ptr<QLabel> label(textLabel("short", font(TextStyle::caption), colors().primary));
+    const QSize shortSize = label->sizeHint();
+    label->setText(QStringLiteral("a good deal longer than that"));
+    EXPECT_GT(label->sizeHint().width(), shortSize.width());
+    label->setMargin(4);
+    QLabel plain(label->text());
+    plain.setFont(label->font());
+    plain.setMargin(4);
+    EXPECT_EQ(label->sizeHint(), plain.sizeHint());
+}
+
+TEST_F(BlocksTest, WrappingLabelsMeasureTheirTextAsItIsNow) {
+    // Heights by width are remembered per text and font: a label that changes either, and
+    // another label with the same text in another font, must not get stale ones.
+    const std::string words = "one two three four five six seven eight nine ten eleven twelve";
+    std::unique_ptr<QLabel> label(
+        textLabel(words, font(TextStyle::caption), colors().primary, true));
+    std::unique_ptr<QLabel> same(
+        textLabel(words, font(TextStyle::caption), colors().primary, true));
+    std::unique_ptr<QLabel> larger(
+        textLabel(words, font(TextStyle::headline), colors().primary, true));
+    ASSERT_TRUE(label->wordWrap() && label->hasHeightForWidth());
+    const int lineHeight = QFontMetrics(label->font()).height();
+    const int narrow = label->heightForWidth(120);
+    EXPECT_GT(narrow, lineHeight);
+    EXPECT_EQ(same->heightForWidth(120), narrow);
+    EXPECT_GT(larger->heightForWidth(120), narrow);
+    EXPECT_EQ(label->heightForWidth(2000), lineHeight);
+
+    label->setText(QStringLiteral("one"));
+    EXPECT_EQ(label->heightForWidth(120), lineHeight);
+    EXPECT_LT(label->sizeHint().width(), same->sizeHint().width());
+    label->setText(QString::fromStdString(words));
+    label->setFont(font(TextStyle::headline));
+    EXPECT_EQ(label->heightForWidth(120), larger->heightForWidth(120));
+    EXPECT_EQ(label->sizeHint(), larger->sizeHint());
+}
+
 TEST_F(BlocksTest, CardTitleAndDetail) {
     struct Case {
         std::string title;
@@ -255,6 +319,34 @@ TEST_F(BlocksTest, InfoRowValueColourAndSelection) {
     }
 }
 
+TEST_F(BlocksTest, InfoRowValueWrapsAtTheHeightOfAPlainSelectableLabel) {
+    // The value keeps its heights by width; they must be a selectable label's, and follow a new
+    // text or margin.
+    const std::string proxies = "http://10.0.0.1:3128; http://proxy.example.internal:8080; "
+                                "socks5://127.0.0.1:1080";
+    InfoRow row("Proxy", proxies, true);
+    QLabel* value = row.value();
+    ASSERT_TRUE(value->wordWrap() && value->hasHeightForWidth());
+    const auto plainHeight = [value](int width) {
+        QLabel plain(value->text());
+        plain.setTextFormat(Qt::PlainText);
+        plain.setFont(value->font());
+        plain.setWordWrap(true);
+        plain.setMargin(value->margin());
+        plain.setTextInteractionFlags(Qt::TextSelectableByMouse);
+        return plain.heightForWidth(width);
+    };
+    for (const int width : {80, 160, 400, 160}) {
+        EXPECT_EQ(value->heightForWidth(width), plainHeight(width)) << width;
+    }
+    EXPECT_GT(value->heightForWidth(80), value->heightForWidth(400));
+    value->setText(QStringLiteral("None"));
+    EXPECT_EQ(value->heightForWidth(80), plainHeight(80));
+    EXPECT_EQ(value->heightForWidth(80), value->heightForWidth(400));
+    value->setMargin(6);
+    EXPECT_EQ(value->heightForWidth(80), plainHeight(80));
+}
+
 TEST_F(BlocksTest, EventRowMarker) {
     struct Case {
         Event::Level level;
@@ -271,16 +363,60 @@ TEST_F(BlocksTest, EventRowMarker) {
         {Event::Level::info, true, "circle.fill", c.secondary, 5},
     };
     for (const Case& t : table) {
-        const EventRow row(event("Something happened.", t.level, t.reviewed));
-        EXPECT_EQ(row.marker()->name(), t.symbol);
-        EXPECT_EQ(row.marker()->color(), t.color) << t.symbol << " reviewed " << t.reviewed;
-        EXPECT_EQ(row.marker()->sizeHint(), QSize(t.size, t.size));
-        EXPECT_EQ(row.text()->text(), QStringLiteral("Something happened."));
-        EXPECT_TRUE(row.text()->wordWrap());
-        EXPECT_EQ(row.date()->text().toStdString(), "Oct 8, 10:24:00");
-        EXPECT_EQ(labelColor(row.date()), c.secondary);
-        EXPECT_EQ(row.date()->font().pixelSize(), 10);
-        EXPECT_EQ(row.text()->font().pixelSize(), 11);
+        EventRow row(event("Something happened.", t.level, t.reviewed));
+        EXPECT_EQ(row.markerSymbol(), t.symbol);
+        EXPECT_EQ(row.markerColor(), t.color) << t.symbol << " reviewed " << t.reviewed;
+        EXPECT_EQ(row.markerRect().size(), QSize(t.size, t.size));
+        EXPECT_EQ(row.text(), QStringLiteral("Something happened."));
+        // The text wraps: narrower, it takes more lines.
+        EXPECT_GT(row.heightForWidth(EventRow::markerColumn + EventRow::markerGap + 40),
+                  row.heightForWidth(400));
+        EXPECT_EQ(row.date().toStdString(), "Oct 8, 10:24:00");
+        EXPECT_EQ(row.textColor(), c.primary);
+        EXPECT_EQ(row.dateColor(), c.secondary);
+        EXPECT_EQ(row.dateFont().pixelSize(), 10);
+        EXPECT_EQ(row.textFont().pixelSize(), 11);
+
+        // Drawn as described: the marker in its colour, the text and the date in theirs.
+        row.resize(300, row.heightForWidth(300));
+        const QImage image = rendered(row);
+        // The most opaque pixel in `box`: where the drawing covers a pixel whole.
+        const auto strongest = [&image](const QRect& box) {
+            QColor found(0, 0, 0, 0);
+            for (int y = box.top(); y <= box.bottom(); ++y) {
+                for (int x = box.left(); x <= box.right(); ++x) {
+                    if (image.pixelColor(x, y).alpha() > found.alpha()) {
+                        found = image.pixelColor(x, y);
+                    }
+                }
+            }
+            return found;
+        };
+        // Text is drawn at the colour's own opacity; where the symbol's shapes overlap they
+        // may add up to more.
+        const auto drawnIn = [&strongest](const QRect& box, const QColor& color,
+                                          bool atLeast) -> testing::AssertionResult {
+            const QColor pixel = strongest(box);
+            const int alpha = pixel.alpha() - color.alpha();
+            if (sameRgb(pixel, color, 16) && (atLeast ? alpha >= -12 : std::abs(alpha) <= 12)) {
+                return testing::AssertionSuccess();
+            }
+            return testing::AssertionFailure()
+                   << pixel.name(QColor::HexArgb).toStdString() << " for "
+                   << color.name(QColor::HexArgb).toStdString();
+        };
+        EXPECT_TRUE(drawnIn(row.markerRect(), t.color, true)) << t.symbol;
+        EXPECT_TRUE(drawnIn(row.textRect(), c.primary, false));
+        EXPECT_TRUE(drawnIn(row.dateRect(), c.secondary, false));
+        // Nothing but the marker in its column.
+        const QRect column(0, 0, EventRow::markerColumn, row.height());
+        for (int y = column.top(); y <= column.bottom(); ++y) {
+            for (int x = column.left(); x <= column.right(); ++x) {
+                if (!row.markerRect().adjusted(-1, -1, 1, 1).contains(x, y)) {
+                    EXPECT_EQ(image.pixelColor(x, y).alpha(), 0) << x << "," << y;
+                }
+            }
+        }
     }
 }
 
@@ -290,16 +426,59 @@ TEST_F(BlocksTest, EventRowMarkerSitsBesideTheFirstLine) {
         words += "word ";
     }
     EventRow row(event(words, Event::Level::warning));
+    ASSERT_TRUE(row.hasHeightForWidth());
     row.resize(260, row.heightForWidth(260) > 0 ? row.heightForWidth(260) : 120);
     row.show();
     QApplication::processEvents();
-    const QRect marker(row.marker()->mapTo(&row, QPoint()), row.marker()->size());
-    const QRect text(row.text()->mapTo(&row, QPoint()), row.text()->size());
-    const int lineHeight = QFontMetrics(row.text()->font()).height();
+    const QRect marker = row.markerRect();
+    const QRect text = row.textRect();
+    const QRect date = row.dateRect();
+    const int lineHeight = QFontMetrics(row.textFont()).height();
     EXPECT_LE(marker.right() + 6, text.left());
+    EXPECT_EQ(text.left(), EventRow::markerColumn + EventRow::markerGap);
+    EXPECT_EQ(text.right(), row.width() - 1);
     EXPECT_GT(text.height(), 2 * lineHeight);
     // Centred on the first line, not on the whole text.
     EXPECT_NEAR(marker.center().y(), text.top() + lineHeight / 2.0, 1.5);
+    // The date 1 px under the text, in line with it, and the row just tall enough for both.
+    EXPECT_EQ(date.top(), text.bottom() + 1 + 1);
+    EXPECT_EQ(date.left(), text.left());
+    EXPECT_GE(date.height(), QFontMetrics(row.dateFont()).height());
+    EXPECT_EQ(row.height(), date.bottom() + 1);
+}
+
+TEST_F(BlocksTest, EventRowInALayoutGetsItsHeightAtItsWidth) {
+    // Rows are stacked in a card's column: each gets the height its text needs at the width
+    // it is given, and long words break rather than widen it.
+    const std::vector<std::string> texts{
+        "Short.",
+        std::string(300, 'x'),
+        "A somewhat longer text that has to wrap onto a second line at this width for sure.",
+    };
+    for (const int width : {200, 320}) {
+        QWidget box;
+        auto* stack = new QVBoxLayout(&box);
+        stack->setContentsMargins(0, 0, 0, 0);
+        stack->setSpacing(0);
+        std::vector<EventRow*> rows;
+        for (const std::string& text : texts) {
+            rows.push_back(new EventRow(event(text)));
+            stack->addWidget(rows.back());
+        }
+        box.setFixedWidth(width);
+        box.resize(width, box.heightForWidth(width));
+        box.show();
+        QApplication::processEvents();
+        int y = 0;
+        for (const EventRow* row : rows) {
+            EXPECT_EQ(row->width(), width);
+            EXPECT_EQ(row->y(), y);
+            EXPECT_EQ(row->height(), row->heightForWidth(width)) << row->text().toStdString();
+            EXPECT_LE(row->textRect().right(), width - 1);
+            y += row->height();
+        }
+        EXPECT_GT(rows[1]->height(), 3 * QFontMetrics(rows[1]->textFont()).height());
+    }
 }
 
 TEST_F(BlocksTest, EventDateFormat) {

@@ -9,15 +9,19 @@
 #include "tests/TestSupport.h"
 #include "tests/ui/UiTestSupport.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <QAction>
+#include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QLayout>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace vantrel::ui {
@@ -206,9 +210,13 @@ TEST(DeveloperCards, ActivityShowsTheFirstFortyEventsNewestFirst) {
     ASSERT_EQ(rows.size(), 40u);
     for (int i = 0; i < 40; ++i) {
         EXPECT_EQ(rows[i]->objectName().toStdString(), "event:" + events[i].id);
-        EXPECT_EQ(as<EventRow>(rows[i])->text()->text().toStdString(), events[i].text);
+        EXPECT_EQ(as<EventRow>(rows[i])->text().toStdString(), events[i].text);
     }
+    // Neither as a label nor as an event row.
     EXPECT_FALSE(shows(body.get(), "event 40"));
+    for (const EventRow* row : all<EventRow>(body.get())) {
+        EXPECT_NE(row->text().toStdString(), "event 40");
+    }
     EXPECT_FALSE(shows(body.get(), "Nothing yet"));
 }
 
@@ -382,11 +390,66 @@ TEST(DeviceMenuTest, ItemsFollowTheDevice) {
             state.outOfScope["1234:5678:S4"] = {Capability::input};
         }
         rig.show(state);
-        const DeviceMenu menu(*rig.monitor, d);
+        DeviceMenu menu(*rig.monitor, d);
         EXPECT_EQ(menu.itemTexts(), k.items) << d.capsText();
         EXPECT_EQ(menu.popupMode(), QToolButton::InstantPopup);
         EXPECT_TRUE(menu.autoRaise());
-        EXPECT_EQ(menu.menu(), menu.items());
+        // The menu is made when first needed, with the same items, and then stays the button's.
+        EXPECT_EQ(menu.menu(), nullptr);
+        QMenu* items = menu.items();
+        ASSERT_NE(items, nullptr);
+        EXPECT_EQ(menu.menu(), items);
+        EXPECT_EQ(menu.items(), items);
+        QStringList shown;
+        for (const QAction* action : items->actions()) {
+            shown << (action->isSeparator() ? QString() : action->text());
+        }
+        EXPECT_EQ(shown, k.items) << d.capsText();
+        EXPECT_EQ(menu.itemTexts(), k.items) << d.capsText();
+    }
+}
+
+TEST(DeviceMenuTest, PressingTheButtonPopsUpTheMenu) {
+    // By mouse, or as a screen reader presses it; the first time and again.
+    const std::function<void(DeviceMenu&)> presses[] = {
+        [](DeviceMenu& button) {
+            const QPoint centre = button.rect().center();
+            QMouseEvent press(QEvent::MouseButtonPress, centre, button.mapToGlobal(centre),
+                              Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&button, &press);
+        },
+        [](DeviceMenu& button) { button.click(); },
+    };
+    for (const auto& press : presses) {
+        UiRig rig;
+        USBDevice d = usbDevice(4, "Thing", {Capability::storage});
+        d.disks = {"sdb"};
+        Monitor::DemoState state;
+        state.usb = {d};
+        rig.show(state);
+        QWidget window;
+        auto* button = new DeviceMenu(*rig.monitor, d, &window);
+        window.show();
+        for (int time = 0; time < 2; ++time) {
+            QStringList popped;
+            int shown = 0;
+            // The menu runs its own event loop while it is up; close it from there.
+            QTimer::singleShot(0, &window, [&popped, &shown] {
+                if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                    ++shown;
+                    for (const QAction* action : popup->actions()) {
+                        popped << (action->isSeparator() ? QString() : action->text());
+                    }
+                    popup->close();
+                }
+            });
+            press(*button);
+            QApplication::processEvents();
+            EXPECT_EQ(shown, 1) << "press " << time;
+            EXPECT_EQ(popped, (QStringList{"Eject its disks", "", "Forget this device"}));
+            EXPECT_NE(button->menu(), nullptr);
+            EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        }
     }
 }
 
@@ -414,7 +477,7 @@ struct ActingRig {
     }
 };
 
-void choose(const DeviceMenu& menu, const QString& text) {
+void choose(DeviceMenu& menu, const QString& text) {
     for (QAction* action : menu.items()->actions()) {
         if (action->text() == text) {
             action->trigger();
@@ -442,13 +505,13 @@ TEST(DeviceMenuTest, ItemsRunTheirOperationOnTheDevice) {
     };
     for (const auto& k : cases) {
         ActingRig rig;
-        const DeviceMenu menu(*rig.monitor, d);
+        DeviceMenu menu(*rig.monitor, d);
         choose(menu, k.item);
         EXPECT_EQ(rig.actions, k.actions) << k.item.toStdString();
     }
 
     ActingRig rig;
-    const DeviceMenu menu(*rig.monitor, d);
+    DeviceMenu menu(*rig.monitor, d);
     choose(menu, "Forget this device");
     ASSERT_FALSE(rig.monitor->events().empty());
     EXPECT_TRUE(rig.monitor->events().front().text.starts_with("Forgot Dock (1234:5678)."));
