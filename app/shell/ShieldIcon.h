@@ -7,7 +7,8 @@
 
 namespace vantrel {
 
-// `alert` false: "checkmark.shield", in `ink`; true: "exclamationmark.shield.fill", in orange.
+// `alert` false: "checkmark.shield", in `ink`; true: "exclamationmark.shield.fill", in orange;
+// the artwork is the windows' own.
 QIcon shieldIcon(bool alert, const QColor& ink);
 
 } // namespace vantrel
