@@ -153,4 +153,11 @@ TrustRequest request(bool safe, Timestamp reference) {
     return TrustRequest{"USB-C port 1", {device}};
 }
 
+DemoMonitor::DemoMonitor(Timestamp reference)
+    : scheduler(reference),
+      monitor(
+          Monitor::demo({machine, keyboard, notifier, panel, scheduler, scheduler}, reference)) {
+    monitor->showDemo(state(reference));
+}
+
 } // namespace vantrel::DemoData

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "app/engine/Monitor.h"
+#include "app/engine/scripted/ScriptedMachine.h"
+#include "app/engine/scripted/VirtualScheduler.h"
 #include "core/TrustRequest.h"
 
 namespace vantrel::DemoData {
@@ -18,5 +20,18 @@ Monitor::DemoState state(Timestamp reference);
 // A prompt on "USB-C port 1" for one device: a pair of earphones seen 41 times (safe) or a
 // "charger" never seen before that claims nothing yet (not safe).
 TrustRequest request(bool safe, Timestamp reference);
+
+// A demo Monitor showing `state(reference)`, its clock fixed at `reference`, on providers that
+// never reach the machine.
+struct DemoMonitor {
+    explicit DemoMonitor(Timestamp reference);
+
+    VirtualScheduler scheduler;
+    ScriptedMachine machine; // nothing plugged in: it is never scanned
+    ScriptedKeyboardWatcher keyboard{machine, scheduler};
+    RecordingNotifier notifier{nullptr};
+    RecordingPanel panel{nullptr};
+    std::unique_ptr<Monitor> monitor;
+};
 
 } // namespace vantrel::DemoData

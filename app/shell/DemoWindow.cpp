@@ -1,9 +1,8 @@
 #include "app/shell/DemoWindow.h"
 
 #include "app/engine/SettingsStore.h"
-#include "app/engine/scripted/ScriptedMachine.h"
-#include "app/engine/scripted/VirtualScheduler.h"
 #include "app/shell/DemoData.h"
+#include "app/shell/Display.h"
 #include "app/shell/KeepAlive.h"
 #include "app/ui/AdvisorView.h"
 #include "app/ui/ContentView.h"
@@ -85,16 +84,6 @@ QScreen* sharpestScreen() {
     return best;
 }
 
-bool displayAvailable() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 int run(const CommandLine::DemoWords& words, int argc, char** argv) {
@@ -108,17 +97,9 @@ int run(const CommandLine::DemoWords& words, int argc, char** argv) {
     const QColor background = QColor::fromRgbF(
         words.dark ? 0.16F : 0.975F, words.dark ? 0.16F : 0.975F, words.dark ? 0.16F : 0.975F);
 
-    // The demo Monitor: the sample data at the reference moment, on providers that never reach
-    // the machine.
     const Timestamp reference = DemoData::referenceMoment();
-    VirtualScheduler scheduler{reference};
-    ScriptedMachine machine;
-    ScriptedKeyboardWatcher keyboard{machine, scheduler};
-    RecordingNotifier notifier{nullptr};
-    RecordingPanel panel{nullptr};
-    const auto monitor =
-        Monitor::demo({machine, keyboard, notifier, panel, scheduler, scheduler}, reference);
-    monitor->showDemo(DemoData::state(reference));
+    DemoData::DemoMonitor demo(reference);
+    Monitor* monitor = demo.monitor.get();
 
     Frame frame(background);
     if (words.advisor) {

@@ -4,6 +4,7 @@
 #include "app/replay/Replay.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/DemoWindow.h"
+#include "app/shell/Display.h"
 #include "app/shell/KeepAlive.h"
 #include "app/shell/Reports.h"
 #include "app/shell/SingleCopy.h"
@@ -20,17 +21,6 @@
 
 namespace vantrel {
 namespace {
-
-bool set(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value != nullptr && *value != '\0';
-}
-
-// Whether a window can be shown: an X or Wayland display, or a Qt platform chosen by hand (such
-// as "offscreen").
-bool displayAvailable() {
-    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-}
 
 int runApp(int argc, char** argv) {
     const SingleCopy lock;
@@ -50,7 +40,8 @@ int runApp(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("vantrel"));
     QApplication::setQuitOnLastWindowClosed(false);
     // VANTREL_TIMING=1 prints when the first scan cycle completed, for the start-up benchmark.
-    const bool timing = set("VANTREL_TIMING");
+    const char* timingFlag = std::getenv("VANTREL_TIMING");
+    const bool timing = timingFlag != nullptr && *timingFlag != '\0';
     const TrayApp tray([timing] {
         if (timing) {
             const auto now = std::chrono::system_clock::now().time_since_epoch();

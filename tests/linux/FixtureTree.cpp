@@ -233,4 +233,27 @@ void FixtureTree::usbDisk(const Node& interface, const std::string& disk, int pa
     }
 }
 
+std::string FixtureTree::rootHubFolder(int bus, const std::optional<std::string>& policy) {
+    const std::string name = "usb" + std::to_string(bus);
+    if (!std::filesystem::exists(at("/sys/bus/usb/devices/" + name))) {
+        usbDevice(name, {.vendorID = 0x1d6b, .productID = 2, .deviceClass = 9});
+    }
+    const std::filesystem::path real =
+        std::filesystem::canonical(at("/sys/bus/usb/devices/" + name));
+    const std::string path =
+        "/" + real.lexically_relative(std::filesystem::canonical(root())).string();
+    if (policy) {
+        attribute(path + "/authorized_default", *policy);
+    }
+    return path;
+}
+
+std::string FixtureTree::hubPort(int bus, int port, const char* connectType) {
+    const std::string b = std::to_string(bus);
+    const std::string folder = rootHubFolder(bus, std::nullopt) + "/" + b + "-0:1.0/usb" + b +
+                               "-port" + std::to_string(port);
+    attribute(folder + "/connect_type", connectType);
+    return folder;
+}
+
 } // namespace vantrel

@@ -84,6 +84,11 @@ class FixtureTree {
     // A class device folder `<node>/<cls>/<name>` (tty, net, block, ...) with its uevent and
     // its link /sys/class/<cls>/<name>.
     void classDevice(const Node& node, const std::string& cls, const std::string& name);
+    // The real folder of root hub usbB ("/sys/devices/…/usbB"), made if it is missing, with its
+    // authorization policy `authorized_default` when one is given.
+    std::string rootHubFolder(int bus, const std::optional<std::string>& policy = "1");
+    // Port P of root hub usbB as the hub's interface B-0:1.0 holds it, with its connect_type.
+    std::string hubPort(int bus, int port, const char* connectType);
     // The link /sys/class/<cls>/<name> to the class device folder `path`.
     void classLink(const std::string& cls, const std::string& name, const std::string& path) const;
 

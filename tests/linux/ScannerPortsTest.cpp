@@ -10,29 +10,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The real folder of root hub usbB, made if it is missing, with its authorization policy.
-std::string rootHub(FixtureTree& tree, int bus, std::optional<std::string> policy = "1") {
-    const std::string name = "usb" + std::to_string(bus);
-    if (!fs::exists(tree.at("/sys/bus/usb/devices/" + name))) {
-        tree.usbDevice(name, {.vendorID = 0x1d6b, .productID = 2, .deviceClass = 9});
-    }
-    const fs::path real = fs::canonical(tree.at("/sys/bus/usb/devices/" + name));
-    const std::string path = "/" + real.lexically_relative(fs::canonical(tree.root())).string();
-    if (policy) {
-        tree.attribute(path + "/authorized_default", *policy);
-    }
-    return path;
-}
-
-// Port P of root hub usbB, as the hub's interface B-0:1.0 holds it.
-std::string hubPort(FixtureTree& tree, int bus, int port, const char* connectType) {
-    const std::string b = std::to_string(bus);
-    const std::string folder = rootHub(tree, bus, std::nullopt) + "/" + b + "-0:1.0/usb" + b +
-                               "-port" + std::to_string(port);
-    tree.attribute(folder + "/connect_type", connectType);
-    return folder;
-}
-
 void relativeLink(FixtureTree& tree, const std::string& at, const std::string& target) {
     tree.link(at, fs::path(target).lexically_relative(fs::path(at).parent_path()).string());
 }
@@ -64,28 +41,28 @@ void wire(FixtureTree& tree, const std::string& connector, const std::string& po
 
 TEST(ScannerPorts, listsTypeCConnectorsAndHotPlugRootPortsOncePerPhysicalPort) {
     FixtureTree tree;
-    rootHub(tree, 1);
-    rootHub(tree, 2);
+    tree.rootHubFolder(1);
+    tree.rootHubFolder(2);
     // USB-C 1: a USB 3 stick. USB-C 2: a charger, no USB device.
     const std::string c0 = typeC(tree, 0, true);
-    const std::string c0usb2 = hubPort(tree, 1, 1, "hotplug");
-    const std::string c0usb3 = hubPort(tree, 2, 1, "hotplug");
+    const std::string c0usb2 = tree.hubPort(1, 1, "hotplug");
+    const std::string c0usb3 = tree.hubPort(2, 1, "hotplug");
     peers(tree, c0usb2, c0usb3);
     wire(tree, c0, c0usb2);
     wire(tree, c0, c0usb3);
     tree.usbDevice("2-1");
     const std::string c1 = typeC(tree, 1, true);
-    wire(tree, c1, hubPort(tree, 1, 2, "hotplug"));
+    wire(tree, c1, tree.hubPort(1, 2, "hotplug"));
     // A USB 3 hub with a keyboard in a USB-A port: the hub shows on both buses.
-    peers(tree, hubPort(tree, 1, 3, "hotplug"), hubPort(tree, 2, 3, "hotplug"));
+    peers(tree, tree.hubPort(1, 3, "hotplug"), tree.hubPort(2, 3, "hotplug"));
     tree.usbDevice("1-3");
     tree.usbDevice("2-3");
     tree.usbDevice("1-3.4");
     // The built-in camera's port and an unused one are not physical ports.
-    hubPort(tree, 1, 4, "hardwired");
+    tree.hubPort(1, 4, "hardwired");
     tree.usbDevice("1-4");
-    hubPort(tree, 1, 5, "not used");
-    hubPort(tree, 1, 6, "hotplug");
+    tree.hubPort(1, 5, "not used");
+    tree.hubPort(1, 6, "hotplug");
 
     const std::vector<PortInfo> expected{
         {"Port-USB port 1-3", "USB port 1-3", true, 3, "Not Required", false},
@@ -110,8 +87,8 @@ TEST(ScannerPorts, authorizationFollowsTheHubPolicyAndTheDevicesHeldBack) {
     };
     for (const auto& c : cases) {
         FixtureTree tree;
-        rootHub(tree, 1, c.policy);
-        hubPort(tree, 1, 2, "hotplug");
+        tree.rootHubFolder(1, c.policy);
+        tree.hubPort(1, 2, "hotplug");
         tree.usbDevice("1-2", {.authorized = c.authorized});
         const auto ports = Scanner::ports();
         ASSERT_EQ(ports.size(), 1U);

@@ -245,15 +245,9 @@ TEST(DemoData, TheTwoSamplePromptsAreReassuringAndAlarming) {
 
 TEST(DemoData, ADemoMonitorJudgesTheSampleAndNeverScans) {
     const Timestamp reference = DemoData::referenceMoment();
-    VirtualScheduler scheduler{reference};
-    ScriptedMachine machine; // nothing plugged in: a scan would empty the lists
-    ScriptedKeyboardWatcher keyboard{machine, scheduler};
-    RecordingNotifier notifier{nullptr};
-    RecordingPanel panel{nullptr};
-    const auto monitor =
-        Monitor::demo({machine, keyboard, notifier, panel, scheduler, scheduler}, reference);
-    monitor->showDemo(DemoData::state(reference));
-    scheduler.runUntil(reference + 3600, true);
+    DemoData::DemoMonitor demo(reference); // nothing plugged in: a scan would empty the lists
+    const auto& monitor = demo.monitor;
+    demo.scheduler.runUntil(reference + 3600, true);
     EXPECT_EQ(monitor->now(), reference);
     ASSERT_EQ(monitor->usb().size(), 5U);
     EXPECT_EQ(monitor->events().size(), 4U);

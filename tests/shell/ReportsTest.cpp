@@ -23,28 +23,6 @@ const std::string fffd = "\xEF\xBF\xBD";
 
 // ---- Fixture helpers --------------------------------------------------------------------------
 
-// The real folder of root hub usbB, made if it is missing, with its authorization policy.
-std::string rootHub(FixtureTree& tree, int bus, std::optional<std::string> policy) {
-    const std::string name = "usb" + std::to_string(bus);
-    if (!fs::exists(tree.at("/sys/bus/usb/devices/" + name))) {
-        tree.usbDevice(name, {.vendorID = 0x1d6b, .productID = 2, .deviceClass = 9});
-    }
-    const fs::path real = fs::canonical(tree.at("/sys/bus/usb/devices/" + name));
-    const std::string path = "/" + real.lexically_relative(fs::canonical(tree.root())).string();
-    if (policy) {
-        tree.attribute(path + "/authorized_default", *policy);
-    }
-    return path;
-}
-
-// Hot-plug port P of root hub usbB, as the hub's interface B-0:1.0 holds it.
-void hotPlugPort(FixtureTree& tree, int bus, int port) {
-    const std::string b = std::to_string(bus);
-    tree.attribute(rootHub(tree, bus, std::nullopt) + "/" + b + "-0:1.0/usb" + b + "-port" +
-                       std::to_string(port) + "/connect_type",
-                   "hotplug");
-}
-
 // An input device below `parent` with the event codes of a full keyboard or of a mouse.
 void addInput(FixtureTree& tree, const std::string& parent, int number, int bus,
               const std::string& name, bool keyboard) {
@@ -107,12 +85,12 @@ TEST(Snapshot, emptyMachinePrintsTheThreeHeadings) {
 
 TEST(Snapshot, wholeMachine) {
     FixtureTree tree;
-    rootHub(tree, 1, "0");
+    tree.rootHubFolder(1, "0");
     for (int port : {1, 2, 3}) {
-        hotPlugPort(tree, 1, port);
+        tree.hubPort(1, port, "hotplug");
     }
-    rootHub(tree, 2, std::nullopt);
-    hotPlugPort(tree, 2, 4);
+    tree.rootHubFolder(2, std::nullopt);
+    tree.hubPort(2, 4, "hotplug");
 
     const auto hub =
         tree.usbDevice("1-1", {.deviceClass = 9, .product = "Hub", .manufacturer = "Terminus"});
@@ -323,9 +301,9 @@ TEST(SelfTest, everyCheckOnFixtureMachines) {
     };
     for (const auto& c : cases) {
         FixtureTree tree;
-        rootHub(tree, 1, "0");
-        hotPlugPort(tree, 1, 1);
-        hotPlugPort(tree, 1, 2);
+        tree.rootHubFolder(1, "0");
+        tree.hubPort(1, 1, "hotplug");
+        tree.hubPort(1, 2, "hotplug");
         if (c.adapter) {
             const auto ethernet = tree.usbDevice("1-1", {.vendorID = 0x0bda, .productID = 0x8153});
             const auto data = tree.usbInterface(ethernet, 0, 2, 6);
