@@ -11,6 +11,7 @@
 #include "app/linux/Actions.h"
 
 #include "app/linux/HostFiles.h"
+#include "app/linux/MountTable.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -167,12 +168,7 @@ bool allDigits(std::string_view text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// "8:17", the form both sysfs `dev` files and mountinfo give device numbers in.
-bool deviceNumber(std::string_view text) {
-    const std::size_t colon = text.find(':');
-    return colon != std::string_view::npos && allDigits(text.substr(0, colon)) &&
-           allDigits(text.substr(colon + 1));
-}
+using MountTable::deviceNumber;
 
 std::string_view trimmed(std::string_view text) {
     constexpr std::string_view blanks = " \t\r\n\v\f";
@@ -221,66 +217,13 @@ std::vector<BlockDevice> blockDevices(const std::string& disk) {
     return devices;
 }
 
-struct Mount {
-    std::string number;     // "8:17"
-    std::string mountPoint; // escaped as the kernel writes it
-};
+using MountTable::Mount;
+using MountTable::volumeName;
 
-// The mounts of /proc/self/mountinfo in its order. A line reads
-// "36 25 8:17 / /media/ann/My\040Stick rw,nosuid - vfat /dev/sdb1 rw".
+// The mounts of /proc/self/mountinfo in its order.
 std::vector<Mount> mounts() {
-    std::vector<Mount> found;
     const auto text = HostFiles::read(HostFiles::path("/proc/self/mountinfo"), mountTableLimit);
-    if (!text) {
-        return found;
-    }
-    std::string_view rest(*text);
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        std::string_view fields[5];
-        std::size_t count = 0;
-        while (count < 5 && !line.empty()) {
-            const std::size_t space = line.find(' ');
-            fields[count++] = line.substr(0, space);
-            line.remove_prefix(space == std::string_view::npos ? line.size() : space + 1);
-        }
-        if (count == 5 && deviceNumber(fields[2]) && !fields[4].empty()) {
-            found.push_back({std::string(fields[2]), std::string(fields[4])});
-        }
-    }
-    return found;
-}
-
-// The kernel writes space, tab, line feed and backslash in a mount point as \040, \011, \012
-// and \134; any three-digit octal escape is undone the same way.
-std::string unescapedMountPoint(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '3' &&
-            text[i + 2] >= '0' && text[i + 2] <= '7' && text[i + 3] >= '0' && text[i + 3] <= '7') {
-            out += static_cast<char>((text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 +
-                                     (text[i + 3] - '0'));
-            i += 3;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-// The name shown for a volume: the last component of its mount point, "/" for the root.
-std::string volumeName(std::string_view escapedMountPoint) {
-    std::string point = unescapedMountPoint(escapedMountPoint);
-    while (point.size() > 1 && point.back() == '/') {
-        point.pop_back();
-    }
-    if (point == "/") {
-        return point;
-    }
-    return HostFiles::repairedUTF8(std::string_view(point).substr(point.find_last_of('/') + 1));
+    return text ? MountTable::parse(*text) : std::vector<Mount>{};
 }
 
 bool mounted(const std::vector<Mount>& table, const std::string& number) {

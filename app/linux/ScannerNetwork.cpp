@@ -23,6 +23,7 @@
 // its files are looked up from there. Its `device` link is read, not followed: where it leads is
 // worked out lexically, and the class link is read only for an interface that has a device.
 #include "app/linux/HostFiles.h"
+#include "app/linux/NetParse.h"
 #include "app/linux/Scanner.h"
 
 #include <algorithm>
@@ -56,51 +57,10 @@ namespace fs = std::filesystem;
 // /proc/net/dev and /proc/net/route grow with the number of interfaces and routes.
 constexpr std::size_t tableLimit = 256 * 1024;
 
-constexpr unsigned routeUp = 0x1, routeGateway = 0x2;      // RTF_UP, RTF_GATEWAY
 constexpr unsigned long typeEther = 1, typeLoopback = 772; // ARPHRD_ETHER, ARPHRD_LOOPBACK
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::vector<std::string_view> words(std::string_view line) {
-    std::vector<std::string_view> result;
-    std::size_t at = 0;
-    while (at < line.size()) {
-        while (at < line.size() && isBlank(line[at])) {
-            ++at;
-        }
-        std::size_t end = at;
-        while (end < line.size() && !isBlank(line[end])) {
-            ++end;
-        }
-        if (end > at) {
-            result.push_back(line.substr(at, end - at));
-        }
-        at = end;
-    }
-    return result;
-}
-
-std::vector<std::string_view> lines(std::string_view text) {
-    std::vector<std::string_view> result;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t end = std::min(text.find('\n', at), text.size());
-        result.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return result;
-}
-
-template <typename Number> std::optional<Number> parseNumber(std::string_view text, int base = 10) {
-    Number value{};
-    const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || error != std::errc{} || stop != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
+using NetParse::lines;
+using NetParse::words;
 
 // A name that is safe to put into a path below /sys/class/net.
 bool usableName(std::string_view name) {
@@ -109,34 +69,9 @@ bool usableName(std::string_view name) {
 
 // The interfaces of /proc/net/dev with their counters, in the file's order.
 std::vector<std::pair<std::string, IfCounters>> procNetDev() {
-    std::vector<std::pair<std::string, IfCounters>> result;
     const auto text = HostFiles::read(HostFiles::path("/proc/net/dev"), tableLimit);
-    if (!text) {
-        return result;
-    }
-    for (std::string_view line : lines(*text)) {
-        // "  eth0: rx-bytes rx-packets errs drop fifo frame compressed multicast tx-bytes
-        // tx-packets …"; the two heading lines have no colon. Interface names cannot hold one.
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos) {
-            continue;
-        }
-        const auto name = words(line.substr(0, colon));
-        const auto fields = words(line.substr(colon + 1));
-        if (name.size() != 1 || fields.size() < 10) {
-            continue;
-        }
-        const auto inBytes = parseNumber<std::uint64_t>(fields[0]);
-        const auto inPackets = parseNumber<std::uint64_t>(fields[1]);
-        const auto outBytes = parseNumber<std::uint64_t>(fields[8]);
-        const auto outPackets = parseNumber<std::uint64_t>(fields[9]);
-        if (!inBytes || !inPackets || !outBytes || !outPackets) {
-            continue;
-        }
-        result.emplace_back(std::string(name[0]),
-                            IfCounters{*inBytes, *outBytes, *inPackets, *outPackets});
-    }
-    return result;
+    return text ? NetParse::interfaceTable(*text)
+                : std::vector<std::pair<std::string, IfCounters>>{};
 }
 
 // An interface's sysfs folder, opened as a place only (O_PATH) through its /sys/class/net link,
@@ -194,7 +129,7 @@ class NetFolder {
 
 std::optional<unsigned long> linkType(const NetFolder& folder) {
     const auto text = folder.attribute("type");
-    return text ? parseNumber<unsigned long>(*text) : std::nullopt;
+    return text ? NetParse::number<unsigned long>(*text) : std::nullopt;
 }
 
 bool present(const std::string& file) {
@@ -284,60 +219,12 @@ std::map<std::string, std::vector<std::string>> ipv4Addresses() {
     return addresses;
 }
 
-// An address of /proc/net/route: the 32-bit value in network order, printed in hexadecimal by
-// a little-endian machine, so the first octet is the lowest byte.
-std::optional<std::string> dottedQuad(std::string_view hex) {
-    if (hex.size() > 8) {
-        return std::nullopt;
-    }
-    const auto value = parseNumber<std::uint32_t>(hex, 16);
-    if (!value) {
-        return std::nullopt;
-    }
-    return std::to_string(*value & 0xFF) + "." + std::to_string((*value >> 8) & 0xFF) + "." +
-           std::to_string((*value >> 16) & 0xFF) + "." + std::to_string(*value >> 24);
-}
-
-struct DefaultRoute {
-    std::string interface;
-    std::optional<std::string> router;
-};
+using NetParse::DefaultRoute;
 
 // The default route with the lowest metric; the first of equals.
 std::optional<DefaultRoute> defaultRoute() {
     const auto text = HostFiles::read(HostFiles::path("/proc/net/route"), tableLimit);
-    if (!text) {
-        return std::nullopt;
-    }
-    std::optional<DefaultRoute> best;
-    unsigned long bestMetric = 0;
-    bool heading = true;
-    for (std::string_view line : lines(*text)) {
-        if (std::exchange(heading, false)) {
-            continue; // Iface Destination Gateway Flags RefCnt Use Metric Mask …
-        }
-        const auto fields = words(line);
-        if (fields.size() < 8) {
-            continue;
-        }
-        const auto destination = parseNumber<std::uint32_t>(fields[1], 16);
-        const auto flags = parseNumber<unsigned>(fields[3], 16);
-        const auto metric = parseNumber<unsigned long>(fields[6]);
-        const auto mask = parseNumber<std::uint32_t>(fields[7], 16);
-        if (destination != 0U || mask != 0U || !flags || !metric || (*flags & routeUp) == 0) {
-            continue;
-        }
-        if (best && *metric >= bestMetric) {
-            continue;
-        }
-        DefaultRoute route{std::string(fields[0]), std::nullopt};
-        if ((*flags & routeGateway) != 0 && parseNumber<std::uint32_t>(fields[2], 16) != 0U) {
-            route.router = dottedQuad(fields[2]);
-        }
-        best = std::move(route);
-        bestMetric = *metric;
-    }
-    return best;
+    return text ? NetParse::defaultRoute(*text) : std::nullopt;
 }
 
 std::optional<std::vector<std::string>> nameservers(std::string_view file) {
@@ -345,14 +232,7 @@ std::optional<std::vector<std::string>> nameservers(std::string_view file) {
     if (!text) {
         return std::nullopt;
     }
-    std::vector<std::string> servers;
-    for (std::string_view line : lines(*text)) {
-        const auto fields = words(line);
-        if (fields.size() >= 2 && fields[0] == "nameserver") {
-            servers.emplace_back(fields[1]);
-        }
-    }
-    return servers;
+    return NetParse::nameservers(*text);
 }
 
 std::vector<std::string> dnsServers() {
@@ -418,7 +298,7 @@ std::optional<ProxyAddress> parseProxy(std::string_view value) {
         return std::nullopt;
     }
     if (portText.size() <= 5) {
-        if (const auto port = parseNumber<long>(portText); port && *port <= 65535) {
+        if (const auto port = NetParse::number<long>(portText); port && *port <= 65535) {
             proxy.port = *port;
         }
     }
