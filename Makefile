@@ -3,8 +3,9 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
 
-.PHONY: run test deps build build-asan clean
+.PHONY: run test deps build build-asan fuzz clean
 
 deps:
 	@scripts/install-deps.sh
@@ -25,6 +26,14 @@ test: build build-asan
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L qtfree
+
+# The libFuzzer targets (clang, with ASan and UBSan); bench/fuzz.sh runs them. Not part of `test`,
+# which replays their seed corpora instead.
+fuzz:
+	@scripts/install-deps.sh fuzz
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++-14 -DVANTREL_FUZZ=ON \
+		-DVANTREL_QT_FREE_ONLY=ON -DVANTREL_TESTS=OFF -DVANTREL_BENCH=OFF -DVANTREL_WERROR=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

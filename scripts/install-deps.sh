@@ -23,6 +23,11 @@ packages=(
 if [ "${1:-}" = docs ]; then
   packages+=(imagemagick trayer xdotool)
 fi
+# `install-deps.sh fuzz` adds what `make fuzz` and bench/fuzz.sh use: clang with libFuzzer and
+# the sanitizer runtimes, and the symbolizer for readable reports.
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang-14 libclang-rt-14-dev llvm-14)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,45 @@
+// What the fuzz targets share: a scratch folder of the process, whole-file writes, and the checks
+// their properties make. A property that does not hold aborts, which both drivers report.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel::fuzz {
+
+// The input as text.
+inline std::string_view text(const std::uint8_t* data, std::size_t size) {
+    return {reinterpret_cast<const char*>(data), size};
+}
+
+// A folder of this process's own below the temporary folder ($TMPDIR), made empty on first use
+// and removed when the process ends.
+const std::filesystem::path& scratch();
+
+// `folder` made and emptied.
+void emptyFolder(const std::filesystem::path& folder);
+
+// `file` holding exactly `bytes`, its folders made on the way; aborts when it cannot be written.
+void writeFile(const std::filesystem::path& file, std::string_view bytes);
+
+// The bytes of `file`; empty when it cannot be read.
+std::string readFile(const std::filesystem::path& file);
+
+// The entries of `folder` whose names contain `part`.
+std::vector<std::filesystem::path> filesNamed(const std::filesystem::path& folder,
+                                              std::string_view part);
+
+// Whether `text` is well-formed UTF-8 (ICU's decoder is the judge, not our own repair code).
+bool validUTF8(std::string_view text);
+
+// `text` cut at every `separator`: one more part than there are separators.
+std::vector<std::string_view> split(std::string_view text, char separator);
+
+// Aborts with "property failed: {what}" unless `holds`.
+void require(bool holds, const char* what);
+
+} // namespace vantrel::fuzz
