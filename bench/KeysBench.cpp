@@ -57,7 +57,7 @@ struct Keyboards {
             tree.link("/sys/class/input/input" + std::to_string(n), "../../" + input.substr(5));
             ::mkfifo(tree.at("/dev/input/event" + std::to_string(n)).c_str(), 0600);
         }
-        guard.setOnKeyDown([this](const Keyboard&) {
+        guard.setOnKeyDown([this](const Keyboard&, Timestamp) {
             handled = Clocked::now();
             presses.fetch_add(1, std::memory_order_relaxed);
         });

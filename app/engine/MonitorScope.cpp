@@ -30,31 +30,22 @@ void Monitor::goneOutOfScope(const USBDevice& d, const std::vector<Capability>& 
         beyondLabels.emplace_back(c.rawValue());
         phrases.emplace_back(c.plainShort());
     }
-    const std::string base = d.label() + " is out of scope. You trusted it as: " + approvedText +
-                             ". It now also claims: " + joined(beyondLabels, ", ") + ".";
-    const std::string canDo = d.name + " now says it can " + joined(phrases, " and ") + ". ";
+    OutOfScopeReport report;
+    report.base = d.label() + " is out of scope. You trusted it as: " + approvedText +
+                  ". It now also claims: " + joined(beyondLabels, ", ") + ".";
+    report.canDo = d.name + " now says it can " + joined(phrases, " and ") + ". ";
 
     if (!autoPause_) {
-        log(Event::Level::warning, base + " Auto-pause is off, so nothing was changed.", false);
-        notifyUser(canDo + "Unplug it unless you expected this.");
+        log(Event::Level::warning, report.base + " Auto-pause is off, so nothing was changed.",
+            false);
+        notifyUser(report.canDo + "Unplug it unless you expected this.");
         return;
     }
 
-    std::vector<std::string> actions;
-    if (contains(beyond, Capability::storage)) {
-        for (const std::string& disk : d.disks) {
-            if (p_.machine.ejectDisk(disk)) {
-                actions.push_back("ejected " + disk);
-            }
-        }
-    }
-    if (contains(beyond, Capability::input) && p_.machine.lockScreen()) {
-        actions.emplace_back("locked your screen so it can't type into your session");
-    }
-    if (contains(beyond, Capability::network) && !d.netNames.empty()) {
-        pauseNetwork(d);
-        actions.emplace_back("asked to turn off its network adapter");
-    }
+    const bool lock = contains(beyond, Capability::input);
+    const std::vector<std::string> disks =
+        contains(beyond, Capability::storage) ? d.disks : std::vector<std::string>{};
+    report.networkAsked = contains(beyond, Capability::network) && !d.netNames.empty();
     std::vector<std::string> stuck;
     for (Capability c : beyond) {
         if (c == Capability::serial || c == Capability::camera || c == Capability::audio) {
@@ -62,18 +53,65 @@ void Monitor::goneOutOfScope(const USBDevice& d, const std::vector<Capability>& 
         }
     }
     if (!stuck.empty()) {
-        actions.push_back("can't switch off its " + joined(stuck, " and ") + " from software");
+        report.stuck = "can't switch off its " + joined(stuck, " and ") + " from software";
     }
 
-    std::string text = base;
+    const bool networkAsked = report.networkAsked;
+    if (lock || !disks.empty()) {
+        // The lock goes first: a drive can keep udisks busy for half a minute per partition, and
+        // a keyboard must not get that long to type. Both run off the main thread; the report
+        // follows when they have finished.
+        p_.scheduler.background([weak = std::weak_ptr<Monitor*>(self_), lock, disks,
+                                 report = std::move(report),
+                                 &machine = p_.machine]() mutable -> Scheduler::Task {
+            if (lock) {
+                report.locked = machine.lockScreen();
+            }
+            for (const std::string& disk : disks) {
+                if (machine.ejectDisk(disk)) {
+                    report.ejected.push_back(disk);
+                }
+            }
+            return [weak, report = std::move(report)] {
+                if (auto self = weak.lock()) {
+                    (*self)->reportOutOfScope(report);
+                }
+            };
+        });
+    } else {
+        reportOutOfScope(report);
+    }
+    // The network adapter waits on a password prompt; its pause logs its own result.
+    if (networkAsked) {
+        pauseNetwork(d);
+    }
+}
+
+void Monitor::reportOutOfScope(const OutOfScopeReport& report) {
+    std::vector<std::string> actions;
+    for (const std::string& disk : report.ejected) {
+        actions.push_back("ejected " + disk);
+    }
+    if (report.locked) {
+        actions.emplace_back("locked your screen so it can't type into your session");
+    }
+    if (report.networkAsked) {
+        actions.emplace_back("asked to turn off its network adapter");
+    }
+    if (!report.stuck.empty()) {
+        actions.push_back(report.stuck);
+    }
+    std::string text = report.base;
     if (!actions.empty()) {
         text += " Vantrel " + joined(actions, ", ") + ".";
     }
     text += " Unplug it unless you expected this.";
     log(Event::Level::warning, std::move(text), false);
-    notifyUser(canDo + (actions.empty()
-                            ? "Unplug it unless you expected this."
-                            : "Vantrel paused it. Unplug it unless you expected this."));
+    // Only what was really switched off counts as paused: an adapter whose pause waits on a
+    // password, or a function that software cannot switch off, is not.
+    const bool paused = report.locked || !report.ejected.empty();
+    notifyUser(report.canDo + (paused ? "Vantrel paused it. Unplug it unless you expected this."
+                                      : "Unplug it unless you expected this."));
 }
 
 void Monitor::approveScope(const USBDevice& d) {
@@ -107,16 +145,22 @@ void Monitor::ejectDisks(const USBDevice& d) {
     if (!persists_) {
         return;
     }
-    std::vector<std::string> ejected;
-    for (const std::string& disk : d.disks) {
-        if (p_.machine.ejectDisk(disk)) {
-            ejected.push_back(disk);
+    p_.scheduler.background([weak = std::weak_ptr<Monitor*>(self_), disks = d.disks,
+                             label = d.label(), &machine = p_.machine]() -> Scheduler::Task {
+        std::vector<std::string> ejected;
+        for (const std::string& disk : disks) {
+            if (machine.ejectDisk(disk)) {
+                ejected.push_back(disk);
+            }
         }
-    }
-    log(Event::Level::info,
-        ejected.empty() ? "Couldn't eject the disks of " + d.label() + "."
-                        : "Ejected " + joined(ejected, ", ") + " from " + d.label() + ".",
-        false);
+        return [weak, text = ejected.empty()
+                                 ? "Couldn't eject the disks of " + label + "."
+                                 : "Ejected " + joined(ejected, ", ") + " from " + label + "."] {
+            if (auto self = weak.lock()) {
+                (*self)->log(Event::Level::info, text, false);
+            }
+        };
+    });
 }
 
 void Monitor::pauseNetwork(const USBDevice& d) {
@@ -131,34 +175,57 @@ void Monitor::switchNetwork(const USBDevice& d, bool on) {
     if (!persists_) {
         return;
     }
+    // Once a connection is down, NetworkManager no longer names it for the interface: the one
+    // this Monitor took down is remembered, so that resuming brings that one back.
+    std::vector<NetworkSwitch> switches;
+    for (const std::string& name : d.netNames) {
+        NetworkSwitch s{name, std::nullopt, false};
+        if (auto taken = pausedConnections_.find({d.key(), name});
+            on && taken != pausedConnections_.end()) {
+            s.connection = taken->second;
+        }
+        switches.push_back(std::move(s));
+    }
     // The work runs off the main thread, as long as the administrator prompt is open; it sees
-    // only these copies, and its result is logged back on the main thread.
-    p_.scheduler.background([weak = std::weak_ptr<Monitor*>(self_), names = d.netNames,
-                             label = d.label(), on, &machine = p_.machine]() -> Scheduler::Task {
-        bool ok = true;
-        for (const std::string& name : names) {
-            const auto service = machine.serviceName(name);
-            if (!service || !machine.setNetworkService(*service, on)) {
-                ok = false;
-                break;
+    // only these copies, and its results are logged back on the main thread.
+    p_.scheduler.background([weak = std::weak_ptr<Monitor*>(self_), switches = std::move(switches),
+                             key = d.key(), label = d.label(), on,
+                             &machine = p_.machine]() mutable -> Scheduler::Task {
+        // Every interface is tried, whatever happened to the one before.
+        for (NetworkSwitch& s : switches) {
+            if (!s.connection) {
+                s.connection = machine.serviceName(s.interface);
             }
+            s.ok = s.connection && machine.setNetworkService(*s.connection, on);
         }
-        std::string text;
-        if (on) {
-            text = ok ? "Turned the network adapter of " + label + " back on."
-                      : "Didn't turn the network adapter of " + label + " back on.";
-        } else {
-            text = ok ? "Turned off the network adapter of " + label + " (" + joined(names, ", ") +
-                            ")."
-                      : "Didn't turn off the network adapter of " + label +
-                            " (cancelled or not found).";
-        }
-        return [weak, text] {
+        return [weak, switches = std::move(switches), key, label, on] {
             if (auto self = weak.lock()) {
-                (*self)->log(Event::Level::info, text, false);
+                (*self)->networkSwitched(key, label, on, switches);
             }
         };
     });
+}
+
+void Monitor::networkSwitched(const std::string& key, const std::string& label, bool on,
+                              const std::vector<NetworkSwitch>& switches) {
+    for (const NetworkSwitch& s : switches) {
+        std::string text;
+        if (on) {
+            if (s.ok) {
+                pausedConnections_.erase({key, s.interface});
+            }
+            text = s.ok ? "Turned the network adapter of " + label + " back on."
+                        : "Didn't turn the network adapter of " + label + " back on.";
+        } else {
+            if (s.ok) {
+                pausedConnections_[{key, s.interface}] = *s.connection;
+            }
+            text = s.ok ? "Turned off the network adapter of " + label + " (" + s.interface + ")."
+                        : "Didn't turn off the network adapter of " + label +
+                              " (cancelled or not found).";
+        }
+        log(Event::Level::info, std::move(text), false);
+    }
 }
 
 } // namespace vantrel

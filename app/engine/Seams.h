@@ -15,8 +15,9 @@
 
 namespace vantrel {
 
-// Every probe and system action the Monitor uses. Called on the main thread, except
-// serviceName and setNetworkService, which run on a background thread.
+// Every probe and system action the Monitor uses. The probes are called on the main thread; the
+// actions that run a tool (serviceName, ejectDisk, setNetworkService, lockScreen) run on a
+// background thread, several at once, so that a slow tool never holds up the main thread.
 class Machine {
   public:
     virtual ~Machine() = default;
@@ -54,8 +55,10 @@ class KeyboardWatcher {
     virtual bool running() const = 0;
     // Takes the keyboard for exclusive use, so that its keys reach nothing else.
     virtual bool seize(std::uint64_t registryID) = 0;
-    // Called on the main thread once per key press.
-    virtual void setOnKeyDown(std::function<void(const Keyboard&)> handler) = 0;
+    // Called on the main thread once per key press, with the time the key went down (as the
+    // kernel stamped it, not when the press was read).
+    virtual void
+    setOnKeyDown(std::function<void(const Keyboard&, Timestamp pressedAt)> handler) = 0;
 };
 
 // Posts one desktop notification with the body given.

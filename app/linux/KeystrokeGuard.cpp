@@ -3,9 +3,11 @@
 #include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <linux/input.h>
 #include <poll.h>
@@ -46,7 +48,30 @@ Opening tryOpen(const std::string& path) {
                                                                   : Opening::refused;
 }
 
+// Seconds on the monotonic clock, the one event devices are asked to stamp presses with.
+double monotonicNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
 } // namespace
+
+Timestamp KeystrokeGuard::pressTime(const input_event& event, const Stamping& stamping) {
+    const double stamp = static_cast<double>(event.input_event_sec) +
+                         static_cast<double>(event.input_event_usec) / 1e6;
+    // A monotonic stamp is dated back from the read; a node that kept the kernel's real-time
+    // stamps gives the wall time itself.
+    const Timestamp at = stamping.monotonic ? stamping.readAt - (stamping.monotonicReadAt - stamp)
+                                            : Timestamp::fromUnix(stamp);
+    // A stamp that cannot be right (after the read, or before the node was opened: a clock that
+    // was set meanwhile, or a node that stamps nothing) gives way to the time of the read.
+    constexpr double slack = 1.0;
+    if (!(at <= stamping.readAt + slack && at >= stamping.openedAt - slack)) {
+        return stamping.readAt;
+    }
+    return std::min(at, stamping.readAt);
+}
 
 KeystrokeGuard::KeystrokeGuard(const Clock& clock) : clock_(clock) {}
 
@@ -147,6 +172,10 @@ void KeystrokeGuard::rescan() {
         node.registryID = keyboard->registryID;
         node.name = keyboard->name;
         node.builtIn = keyboard->builtIn;
+        // Presses are stamped on the monotonic clock, which no change of the wall clock moves.
+        int clockID = CLOCK_MONOTONIC;
+        node.monotonic = ::ioctl(fd, EVIOCSCLOCKID, &clockID) == 0;
+        node.openedAt = clock_.now();
         // A keyboard seized before a stop is taken again when it is opened again.
         node.grabbed = seized_.contains(node.registryID) && ::ioctl(fd, EVIOCGRAB, 1) == 0;
         nodes_.push_back(std::move(node));
@@ -189,7 +218,7 @@ bool KeystrokeGuard::seize(std::uint64_t registryID) {
     return true;
 }
 
-void KeystrokeGuard::setOnKeyDown(std::function<void(const Keyboard&)> handler) {
+void KeystrokeGuard::setOnKeyDown(std::function<void(const Keyboard&, Timestamp)> handler) {
     onKeyDown_ = std::move(handler);
 }
 
@@ -277,13 +306,15 @@ void KeystrokeGuard::readable(int fd, std::uint64_t serial) {
         const std::size_t whole = total - total % recordSize;
         nodes_[index].partial.assign(buffer.begin() + static_cast<std::ptrdiff_t>(whole),
                                      buffer.begin() + static_cast<std::ptrdiff_t>(total));
+        const Stamping stamping{nodes_[index].monotonic, clock_.now(), monotonicNow(),
+                                nodes_[index].openedAt};
         for (std::size_t at = 0; at < whole; at += recordSize) {
             input_event event{};
             std::memcpy(&event, buffer.data() + at, recordSize);
             if (!isPress(event)) {
                 continue;
             }
-            press(nodes_[index]);
+            press(nodes_[index], pressTime(event, stamping));
             // The handler may have stopped the watcher or seized or rescanned keyboards.
             index = find(fd, serial);
             if (index == none) {
@@ -293,15 +324,15 @@ void KeystrokeGuard::readable(int fd, std::uint64_t serial) {
     }
 }
 
-void KeystrokeGuard::press(const Node& node) {
+void KeystrokeGuard::press(const Node& node, Timestamp at) {
     auto found = keyboards_.find(node.registryID);
     if (found == keyboards_.end()) {
         Keyboard keyboard{node.registryID, node.name.empty() ? "Unknown keyboard" : node.name,
-                          node.builtIn, clock_.now()};
+                          node.builtIn, at};
         found = keyboards_.emplace(node.registryID, std::move(keyboard)).first;
     }
     if (onKeyDown_) {
-        onKeyDown_(found->second);
+        onKeyDown_(found->second, at);
     }
 }
 

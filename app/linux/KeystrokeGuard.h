@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <linux/input.h>
 #include <map>
 #include <set>
 #include <string>
@@ -53,7 +54,8 @@ class KeystrokeGuard final : public KeyboardWatcher {
     // else for as long as the device stays open. False, with nothing grabbed or recorded, when the
     // watcher is not running, no open device belongs to that keyboard, or a grab fails.
     bool seize(std::uint64_t registryID) override;
-    void setOnKeyDown(std::function<void(const Keyboard&)> handler) override;
+    // Each press goes to the handler with the time the kernel stamped it.
+    void setOnKeyDown(std::function<void(const Keyboard&, Timestamp)> handler) override;
 
     // Opens the event devices of keyboards that appeared since the last look and closes those of
     // keyboards that went away. Does nothing while the watcher is stopped.
@@ -82,6 +84,18 @@ class KeystrokeGuard final : public KeyboardWatcher {
     // The keyboards seize() took, by registry id.
     const std::set<std::uint64_t>& seized() const { return seized_; }
 
+    // How the presses of one read are dated: whether the node stamps on the monotonic clock,
+    // the wall time and the monotonic time of the read, and when the node was opened.
+    struct Stamping {
+        bool monotonic = false;
+        Timestamp readAt;
+        double monotonicReadAt = 0;
+        Timestamp openedAt;
+    };
+    // The wall time a key went down by the event's own stamp, or the time of the read when the
+    // stamp cannot be right (later than the read, or before the node was opened).
+    static Timestamp pressTime(const input_event& event, const Stamping& stamping);
+
   private:
     // One open event device of one keyboard.
     struct Node {
@@ -92,6 +106,8 @@ class KeystrokeGuard final : public KeyboardWatcher {
         std::string name;
         bool builtIn = false;
         bool grabbed = false;
+        bool monotonic = false; // presses stamped on the monotonic clock (EVIOCSCLOCKID)
+        Timestamp openedAt;
         std::vector<unsigned char> partial; // the start of an event a read cut in two
     };
 
@@ -100,10 +116,10 @@ class KeystrokeGuard final : public KeyboardWatcher {
     void readable(int fd, std::uint64_t serial);
     void close(std::size_t index);
     void changed() const;
-    void press(const Node& node);
+    void press(const Node& node, Timestamp at);
 
     const Clock& clock_;
-    std::function<void(const Keyboard&)> onKeyDown_;
+    std::function<void(const Keyboard&, Timestamp)> onKeyDown_;
     std::function<void()> descriptorsChanged_;
     bool running_ = false;
     std::vector<Node> nodes_;

@@ -85,9 +85,13 @@ struct Fixture {
     TestClock clock;
     KeystrokeGuard guard{clock};
     std::vector<Keyboard> heard;
+    std::vector<Timestamp> times;
     int changes = 0;
     Fixture() {
-        guard.setOnKeyDown([this](const Keyboard& k) { heard.push_back(k); });
+        guard.setOnKeyDown([this](const Keyboard& k, Timestamp at) {
+            heard.push_back(k);
+            times.push_back(at);
+        });
         guard.setDescriptorsChanged([this] { ++changes; });
     }
 };
@@ -148,10 +152,49 @@ TEST(KeystrokeGuard, recordsEachKeyboardAtItsFirstPressAndKeepsItAcrossStopAndSt
     EXPECT_EQ(f.changes, 4); // started, stopped, started, the last writer gone
 }
 
+input_event stamped(double unixSeconds) {
+    input_event event = ev(EV_KEY, KEY_A, 1);
+    event.input_event_sec = static_cast<decltype(event.input_event_sec)>(unixSeconds);
+    event.input_event_usec = static_cast<decltype(event.input_event_usec)>(
+        (unixSeconds - static_cast<double>(event.input_event_sec)) * 1e6);
+    return event;
+}
+
+// Presses that pile up while the main loop is busy keep the times they were typed at: a person's
+// steady typing read in one go must not look like a burst. A stamp that cannot be right gives
+// way to the time of the read.
+TEST(KeystrokeGuard, datesEachPressByItsOwnStamp) {
+    const Timestamp opened = Timestamp::fromUnix(1.8e9);
+    const Timestamp read = opened + 20;
+    const struct {
+        const char* what;
+        double stamp; // seconds after the node was opened
+        Timestamp heard;
+    } cases[] = {
+        {"typed while the loop stalled", 4.5, opened + 4.5},
+        {"just before the read", 20, read},
+        {"after the read", 60, read},
+        {"long before the node was opened", -3600, read},
+        {"no stamp at all", -1.8e9, read},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        f.clock.time = opened;
+        addKeyboard(f.tree, 2, "Keys");
+        f.guard.start();
+        f.clock.time = read;
+        Writer(f.tree, 2).send({stamped(opened.unixSeconds() + c.stamp)});
+        f.guard.pollOnce(1000);
+        ASSERT_EQ(f.times.size(), 1u) << c.what;
+        EXPECT_NEAR(f.times[0].seconds, c.heard.seconds, 1e-3) << c.what;
+        EXPECT_NEAR(f.heard[0].firstSeen.seconds, c.heard.seconds, 1e-3) << c.what;
+    }
+}
+
 TEST(KeystrokeGuard, stopsReadingWhenTheHandlerStopsTheWatcher) {
     Fixture f;
     addKeyboard(f.tree, 1, "Keys");
-    f.guard.setOnKeyDown([&f](const Keyboard& k) {
+    f.guard.setOnKeyDown([&f](const Keyboard& k, Timestamp) {
         f.heard.push_back(k);
         f.guard.stop();
     });

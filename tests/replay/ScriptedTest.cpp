@@ -106,7 +106,7 @@ TEST(ScriptedKeyboardWatcher, PassesPressesOnOnlyWhileRunningAndDatesTheFirst) {
     ScriptedMachine machine;
     ScriptedKeyboardWatcher watcher(machine, clock);
     std::vector<Keyboard> seen;
-    watcher.setOnKeyDown([&](const Keyboard& k) { seen.push_back(k); });
+    watcher.setOnKeyDown([&](const Keyboard& k, Timestamp) { seen.push_back(k); });
     const Keyboard k{7, "Keys", false, {}};
 
     EXPECT_FALSE(watcher.press(k)); // not started

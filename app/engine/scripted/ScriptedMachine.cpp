@@ -82,13 +82,14 @@ bool ScriptedKeyboardWatcher::seize(std::uint64_t registryID) {
     return ok;
 }
 
-bool ScriptedKeyboardWatcher::press(const Keyboard& keyboard) {
+bool ScriptedKeyboardWatcher::press(const Keyboard& keyboard, std::optional<Timestamp> at) {
     if (!running_ || !onKeyDown_) {
         return false;
     }
+    const Timestamp pressedAt = at.value_or(clock_.now());
     Keyboard seen = keyboard;
-    seen.firstSeen = firstSeen_.try_emplace(keyboard.registryID, clock_.now()).first->second;
-    onKeyDown_(seen);
+    seen.firstSeen = firstSeen_.try_emplace(keyboard.registryID, pressedAt).first->second;
+    onKeyDown_(seen, pressedAt);
     return true;
 }
 

@@ -83,19 +83,20 @@ class ScriptedKeyboardWatcher final : public KeyboardWatcher {
     void stop() override { running_ = false; }
     bool running() const override { return running_; }
     bool seize(std::uint64_t registryID) override;
-    void setOnKeyDown(std::function<void(const Keyboard&)> handler) override {
+    void setOnKeyDown(std::function<void(const Keyboard&, Timestamp)> handler) override {
         onKeyDown_ = std::move(handler);
     }
 
-    // One key press on `keyboard`; reaches the handler only while running. The keyboard's
-    // firstSeen is the time of its first press this watcher passed on. True when passed on.
-    bool press(const Keyboard& keyboard);
+    // One key press on `keyboard`, stamped `at` (now when none); reaches the handler only while
+    // running. The keyboard's firstSeen is the time of its first press this watcher passed on.
+    // True when passed on.
+    bool press(const Keyboard& keyboard, std::optional<Timestamp> at = std::nullopt);
 
   private:
     ScriptedMachine& machine_;
     const Clock& clock_;
     bool running_ = false;
-    std::function<void(const Keyboard&)> onKeyDown_;
+    std::function<void(const Keyboard&, Timestamp)> onKeyDown_;
     std::map<std::uint64_t, Timestamp> firstSeen_;
 };
 
