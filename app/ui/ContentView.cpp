@@ -22,6 +22,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -123,7 +124,7 @@ ContentView::ContentView(Monitor& monitor, Hooks hooks, bool developerOverride, 
       developerOverride_(developerOverride), expandFlagged_(expandFlagged),
       layout_(new QVBoxLayout(this)) {
     setWindowTitle(QStringLiteral("Vantrel"));
-    keepRunning_ = hooks_.keepAliveEnabled && hooks_.keepAliveEnabled();
+    setKeepRunning(std::nullopt);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
     scroll_ = new QScrollArea;
@@ -423,13 +424,28 @@ QWidget* ContentView::developerFooter() {
     return footer;
 }
 
-void ContentView::setKeepRunning(bool on) {
-    if (hooks_.setKeepAlive) {
-        hooks_.setKeepAlive(on);
+void ContentView::setKeepRunning(std::optional<bool> on) {
+    if (!hooks_.keepAliveEnabled && !hooks_.setKeepAlive) {
+        return;
     }
     // The switch shows what the agent reports after the change, not what was asked.
-    keepRunning_ = hooks_.keepAliveEnabled && hooks_.keepAliveEnabled();
-    QTimer::singleShot(0, this, [this] { redraw(); });
+    QThreadPool::globalInstance()->start([view = QPointer<ContentView>(this), on,
+                                          enabled = hooks_.keepAliveEnabled,
+                                          set = hooks_.setKeepAlive] {
+        if (on && set) {
+            set(*on);
+        }
+        const bool running = enabled && enabled();
+        QMetaObject::invokeMethod(
+            qApp,
+            [view, running] {
+                if (view) {
+                    view->keepRunning_ = running;
+                    view->redraw();
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 } // namespace vantrel::ui

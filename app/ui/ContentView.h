@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include <QWidget>
@@ -26,7 +27,8 @@ class ContentView final : public QWidget {
     static constexpr int developerBodyLimit = 580;
 
     // What the window needs beyond the Monitor: the keep-alive agent, quitting and the system
-    // information window. Any of them may be empty.
+    // information window. Any of them may be empty. The two keep-alive hooks run a tool, so they
+    // are called on a thread of Qt's global pool, never on the main thread.
     struct Hooks {
         std::function<bool()> keepAliveEnabled;
         std::function<bool(bool)> setKeepAlive;
@@ -53,7 +55,9 @@ class ContentView final : public QWidget {
     QWidget* simpleBody();
     QWidget* simpleFooter();
     QWidget* developerFooter();
-    void setKeepRunning(bool on);
+    // Turns keep-alive on or off (none: leaves it) off the main thread, then shows what the
+    // agent reports.
+    void setKeepRunning(std::optional<bool> on);
     // Sizes the body to its content within the layout's width and height limit.
     void fitBody();
 
