@@ -13,7 +13,11 @@ cd "$(dirname "$0")/.."
 seconds=${1:-300}
 shift || true
 build=${FUZZ_BUILD:-build-fuzz}
-make -s fuzz FUZZ_BUILD="$build"
+mkdir -p "$build"
+if ! make -s fuzz FUZZ_BUILD="$build" >"$build/make-fuzz.log" 2>&1; then
+  cat "$build/make-fuzz.log" >&2
+  exit 1
+fi
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
