@@ -1,6 +1,7 @@
 #include "app/engine/EventStore.h"
 
 #include "app/engine/AtomicFile.h"
+#include "app/engine/StoredJSON.h"
 
 #include <utility>
 
@@ -8,20 +9,22 @@
 
 namespace vantrel {
 
-EventStore::EventStore(std::filesystem::path file) : file_(std::move(file)) {}
+EventStore::EventStore(std::filesystem::path file) : file_(std::move(file)) {
+    AtomicFile::removeStaleTemporaries(file_);
+}
 
 std::filesystem::path EventStore::standardPath() {
     return AtomicFile::userFile("XDG_DATA_HOME", ".local/share", "events.json");
 }
 
 std::vector<Event> EventStore::load() {
-    const auto bytes = AtomicFile::read(file_);
+    const auto bytes = AtomicFile::read(file_, maxBytes);
     if (!bytes) {
         // Missing: nothing to keep. Present but unreadable: keep it before it is replaced.
         keepAside_ = AtomicFile::present(file_);
         return {};
     }
-    const auto json = nlohmann::json::parse(*bytes, nullptr, false);
+    const auto json = StoredJSON::parse(*bytes);
     std::vector<Event> events;
     if (json.is_array()) {
         events.reserve(json.size());
@@ -42,20 +45,24 @@ std::vector<Event> EventStore::load() {
 }
 
 bool EventStore::save(const std::vector<Event>& events) {
-    if (keepAside_) {
-        // Never replace a file that could not be copied aside; try again with the next save.
-        if (!AtomicFile::keepAsideBeforeReplacing(file_)) {
-            return false;
-        }
-        keepAside_ = false;
-    }
     auto json = nlohmann::json::array();
     for (const auto& event : events) {
         json.push_back(event.toJSON());
     }
     // Texts with broken UTF-8 are written with U+FFFD rather than refused.
-    return AtomicFile::write(file_,
-                             json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    const std::string text = json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    // A file that the next start could not read would lose every event in it.
+    if (text.size() > maxBytes) {
+        return false;
+    }
+    if (keepAside_) {
+        // Never replace a file that could not be kept aside; try again with the next save.
+        if (!AtomicFile::keepAsideBeforeReplacing(file_, maxBytes)) {
+            return false;
+        }
+        keepAside_ = false;
+    }
+    return AtomicFile::write(file_, text);
 }
 
 } // namespace vantrel

@@ -1,6 +1,7 @@
 #include "app/engine/SettingsStore.h"
 
 #include "app/engine/AtomicFile.h"
+#include "app/engine/StoredJSON.h"
 
 #include <string>
 #include <utility>
@@ -8,16 +9,17 @@
 namespace vantrel {
 
 SettingsStore::SettingsStore(std::filesystem::path file) : file_(std::move(file)) {
-    const auto bytes = AtomicFile::read(file_);
+    AtomicFile::removeStaleTemporaries(file_);
+    const auto bytes = AtomicFile::read(file_, maxBytes);
     if (!bytes) {
-        keepAside_ = AtomicFile::present(file_);
+        unreadable_ = keepAside_ = AtomicFile::present(file_);
         return;
     }
-    auto json = nlohmann::json::parse(*bytes, nullptr, false);
+    auto json = StoredJSON::parse(*bytes);
     if (json.is_object()) {
         values_ = std::move(json);
     } else {
-        keepAside_ = true;
+        unreadable_ = keepAside_ = true;
     }
 }
 
@@ -40,21 +42,38 @@ std::optional<bool> SettingsStore::boolean(std::string_view key) const {
 
 bool SettingsStore::set(std::string_view key, nlohmann::json value) {
     values_[std::string(key)] = std::move(value);
-    if (keepAside_) {
-        // Never replace a file that could not be copied aside; try again with the next write.
-        if (!AtomicFile::keepAsideBeforeReplacing(file_)) {
-            return false;
-        }
-        keepAside_ = false;
-    }
     // Two-space indents and a final newline, so that the file reads well in an editor; texts with
     // broken UTF-8 are written with U+FFFD rather than refused.
-    return AtomicFile::write(
-        file_, values_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    const std::string text =
+        values_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    // A file that the next start could not read would lose everything in it.
+    if (text.size() > maxBytes) {
+        return false;
+    }
+    if (keepAside_) {
+        // Never replace a file that could not be kept aside; try again with the next write.
+        keepAsideNow(std::time(nullptr));
+        if (keepAside_) {
+            return false;
+        }
+    }
+    return AtomicFile::write(file_, text);
 }
 
 void SettingsStore::keepAsideBeforeNextWrite() {
     keepAside_ = true;
+}
+
+const std::optional<std::filesystem::path>& SettingsStore::keepAsideNow(std::time_t when) {
+    if (keepAside_) {
+        if (auto aside = AtomicFile::keepAside(file_, maxBytes, when)) {
+            keptAside_ = std::move(aside);
+            keepAside_ = false;
+        } else if (!AtomicFile::present(file_)) {
+            keepAside_ = false; // gone meanwhile: nothing left to keep
+        }
+    }
+    return keptAside_;
 }
 
 } // namespace vantrel

@@ -8,14 +8,34 @@
 #include <atomic>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+
+namespace vantrel {
+
+// Told of every folder flushed to disk, while a test listens.
+std::function<void()> folderFlushed;
+
+} // namespace vantrel
+
+// Stands in for the C library's fsync in this executable (the stores' code calls this one), so
+// that a test can see when a folder is flushed; then flushes, as the real one does.
+extern "C" int fsync(int fd) {
+    struct stat info {};
+    if (vantrel::folderFlushed && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        vantrel::folderFlushed();
+    }
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace vantrel {
 namespace {
@@ -185,6 +205,136 @@ TEST(Persistence, StandardPathsFollowTheXDGRules) {
         EXPECT_EQ(EventStore::standardPath(), (own ? value : "/home/ada/.local/share") + events);
         EXPECT_EQ(SettingsStore::standardPath(), (own ? value : "/home/ada/.config") + settings);
     }
+}
+
+std::string nested(int depth) {
+    return std::string(static_cast<std::size_t>(depth), '[') +
+           std::string(static_cast<std::size_t>(depth), ']');
+}
+
+// `text` with spaces after its first character, `size` bytes in all.
+std::string padded(std::string text, std::size_t size) {
+    text.insert(1, size - text.size(), ' ');
+    return text;
+}
+
+ino_t inode(const fs::path& file) {
+    struct stat info {};
+    return ::stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+TEST(Persistence, FilesPastTheBoundsOfSizeOrNestingAreKeptAsideAndReplaced) {
+    struct Case {
+        const char* leaf;
+        std::string bytes;
+        std::uintmax_t holes; // a sparse file of this size instead of `bytes`
+        bool readable;
+    };
+    const Case cases[] = {
+        {"events.json", "", std::uintmax_t{100} << 30, false},
+        {"defaults.json", "", std::uintmax_t{100} << 30, false},
+        {"events.json", padded("[]", EventStore::maxBytes), 0, true},
+        {"events.json", padded("[]", EventStore::maxBytes + 1), 0, false},
+        {"defaults.json", padded("{}", SettingsStore::maxBytes), 0, true},
+        {"defaults.json", padded("{}", SettingsStore::maxBytes + 1), 0, false},
+        {"defaults.json", "{\"a\":" + nested(63) + "}", 0, true},
+        {"defaults.json", "{\"a\":" + nested(64) + "}", 0, false},
+        {"defaults.json", "{\"knownUSB\":" + nested(100'000) + "}", 0, false},
+        {"events.json", nested(100'000), 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.leaf) + " of " + std::to_string(c.bytes.size() + c.holes));
+        TempFolder folder;
+        const fs::path file = folder.path / c.leaf;
+        put(file, c.bytes);
+        if (c.holes != 0) {
+            fs::resize_file(file, c.holes);
+        }
+        const ino_t before = inode(file);
+        if (file.filename() == "events.json") {
+            EventStore store(file);
+            EXPECT_TRUE(store.load().empty());
+            ASSERT_TRUE(store.save({}));
+        } else {
+            SettingsStore store(file);
+            EXPECT_EQ(store.unreadable(), !c.readable);
+            ASSERT_TRUE(store.set("autoPause", false));
+        }
+        const auto files = names(folder.path);
+        ASSERT_EQ(files.size(), c.readable ? 1u : 2u);
+        if (!c.readable) {
+            const fs::path aside = folder.path / files[1];
+            EXPECT_EQ(fs::file_size(aside), c.bytes.size() + c.holes);
+            if (c.holes != 0) {
+                EXPECT_EQ(inode(aside), before) << "renamed, never copied";
+            } else {
+                EXPECT_EQ(AtomicFile::read(aside), c.bytes);
+            }
+        }
+    }
+}
+
+TEST(Persistence, WritesThatWouldNotReadBackAreRefused) {
+    TempFolder folder;
+    SettingsStore settings(folder.path / "defaults.json");
+    ASSERT_TRUE(settings.set("autoPause", false));
+    EXPECT_FALSE(settings.set("x", std::string(SettingsStore::maxBytes, 'x')));
+    EXPECT_EQ(SettingsStore(settings.path()).boolean("autoPause"), false);
+
+    EventStore events(folder.path / "events.json");
+    const Event big{newUUID(), Timestamp{1}, Event::Level::info,
+                    std::string(EventStore::maxBytes, 'x'), false};
+    EXPECT_FALSE(events.save({big}));
+    EXPECT_FALSE(AtomicFile::present(events.path()));
+}
+
+TEST(Persistence, AWriteFlushesTheFolderOnceTheNewFileIsInPlace) {
+    TempFolder folder;
+    const fs::path file = folder.path / "defaults.json";
+    put(file, "old");
+    std::vector<std::string> seen;
+    folderFlushed = [&] { seen.push_back(AtomicFile::read(file).value_or("?")); };
+    const bool written = AtomicFile::write(file, "new");
+    folderFlushed = nullptr;
+    ASSERT_TRUE(written);
+    EXPECT_EQ(seen, std::vector<std::string>{"new"});
+}
+
+TEST(Persistence, ALinkedSettingsFileIsWrittenAtItsTarget) {
+    TempFolder folder;
+    put(folder.path / "dotfiles" / "vantrel.json", R"({"autoPause": true})");
+    fs::create_directories(folder.path / "config");
+    const fs::path link = folder.path / "config" / "defaults.json";
+    fs::create_symlink("../dotfiles/vantrel.json", link);
+
+    SettingsStore settings(link);
+    ASSERT_TRUE(settings.set("autoPause", false));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(SettingsStore(folder.path / "dotfiles" / "vantrel.json").boolean("autoPause"), false);
+    EXPECT_EQ(names(folder.path / "config"), std::vector<std::string>{"defaults.json"});
+    EXPECT_EQ(names(folder.path / "dotfiles"), std::vector<std::string>{"vantrel.json"});
+}
+
+TEST(Persistence, StoresRemoveOnlyTheTemporaryFilesOfTheirOwnWritesAtStart) {
+    TempFolder folder;
+    const std::vector<std::string> stale{"defaults.json.tmp-a1B2c3", "events.json.tmp-ZZ99yy"};
+    const std::vector<std::string> others{
+        "defaults.json.tmp-a1B2c",    "defaults.json.tmp-a1B2c3d", "defaults.json.tmp-a1_2c3",
+        "other.json.tmp-a1B2c3",      "xdefaults.json.tmp-a1B2c3", "defaults.json.unreadable-1",
+        "events.json.tmp-a1B2c3.keep"};
+    for (const auto& name : stale) {
+        put(folder.path / name, "{");
+    }
+    for (const auto& name : others) {
+        put(folder.path / name, "{");
+    }
+    fs::create_directory(folder.path / "defaults.json.tmp-Folder");
+    const SettingsStore settings(folder.path / "defaults.json");
+    const EventStore events(folder.path / "events.json");
+    auto expected = others;
+    expected.emplace_back("defaults.json.tmp-Folder");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names(folder.path), expected);
 }
 
 } // namespace
