@@ -2,6 +2,7 @@
 // user interface. The watches live in files of their own.
 #include "app/engine/Monitor.h"
 
+#include "app/engine/StoredJSON.h"
 #include "core/Capability.h"
 
 #include <algorithm>
@@ -110,9 +111,11 @@ void Monitor::loadSettings() {
         } else {
             settings_.keepAsideBeforeNextWrite();
         }
+            knownUSBUnreadable_ = true;
     }
 
     if (const auto* inputs = settings_.value("knownInputs")) {
+    knownUSBUnreadable_ = knownUSBUnreadable_ || settings_.unreadable();
         bool readable = inputs->is_array() &&
                         std::all_of(inputs->begin(), inputs->end(),
                                     [](const nlohmann::json& e) { return e.is_string(); });
@@ -129,7 +132,7 @@ void Monitor::loadSettings() {
     if (const auto* stored = settings_.value("deviceHistory")) {
         std::optional<DeviceHistories> loaded;
         if (stored->is_string()) {
-            auto parsed = nlohmann::json::parse(stored->get<std::string>(), nullptr, false);
+            auto parsed = StoredJSON::parse(stored->get<std::string>());
             if (!parsed.is_discarded()) {
                 loaded = historiesFromJSON(parsed);
             }
@@ -144,6 +147,8 @@ void Monitor::loadSettings() {
     }
 
     autoPause_ = settings_.boolean("autoPause").value_or(true);
+    // A file from before the bound loads whole; what is past it goes with the next write.
+    boundStoredDevices();
     developerMode_ = settings_.boolean("developerMode").value_or(false);
 }
 

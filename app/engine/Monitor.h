@@ -158,7 +158,11 @@ class Monitor {
     void watchActivity();
     void keyDown(const Keyboard& keyboard);
 
+    // Updates the device's history in memory; the scan writes it.
     void recordHistory(const USBDevice& device, Timestamp now);
+    // The line of a trusted baseline of `devices` devices; a warning when the approved devices
+    // could not be read.
+    void logBaseline(std::size_t devices);
     void goneOutOfScope(const USBDevice& device, const std::vector<Capability>& beyond,
                         const std::vector<std::string>& approved);
     void switchNetwork(const USBDevice& device, bool on);
@@ -182,6 +186,9 @@ class Monitor {
     std::vector<USBDevice> usb_;
     std::vector<InputDevice> inputs_;
     std::vector<PortInfo> ports_;
+    // Drops what devices beyond maxStoredDevices made us store (see devicesToDrop); true when
+    // that changed knownUSB.
+    bool boundStoredDevices();
     std::vector<NetInterface> nets_;
     NetConfig config_;
     std::vector<Event> events_;
@@ -215,3 +222,4 @@ class Monitor {
 };
 
 } // namespace vantrel
+    bool knownUSBUnreadable_ = false; // the stored knownUSB, or the whole file, could not be read

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <unordered_set>
+#include <ctime>
 
 namespace vantrel {
 namespace {
@@ -82,6 +83,7 @@ void Monitor::scanUSB() {
     const bool baseline = firstScan_ && knownUSB_.empty();
     bool knownChanged = false;
     for (const USBDevice& d : current) {
+    bool recorded = false;
         if (evaluated_.contains(d.id) || d.blocked) {
             continue;
         }
@@ -94,6 +96,7 @@ void Monitor::scanUSB() {
         const std::string key = d.key();
         recordHistory(d, now);
 
+        recorded = true;
         if (baseline) {
             knownUSB_[key] = codes;
             knownChanged = true;
@@ -133,10 +136,12 @@ void Monitor::scanUSB() {
     }
 
     if (baseline) {
-        log(Event::Level::info,
-            "Vantrel started. Recorded " + std::to_string(current.size()) +
-                " connected USB devices as your trusted baseline.",
-            false);
+        logBaseline(current.size());
+    }
+    if (recorded) {
+        // One write of each for the whole scan, however many devices it recorded.
+        knownChanged = boundStoredDevices() || knownChanged;
+        saveHistory();
     }
     if (knownChanged) {
         saveKnownUSB();
@@ -160,7 +165,41 @@ void Monitor::recordHistory(const USBDevice& device, Timestamp now) {
     it->second.timesSeen += 1;
     it->second.lastSeen = now;
     it->second.lastCaps = device.codes();
-    saveHistory();
+}
+
+bool Monitor::boundStoredDevices() {
+    bool knownChanged = false;
+    for (const std::string& key : devicesToDrop(history_, knownUSB_)) {
+        history_.erase(key);
+        knownChanged = knownUSB_.erase(key) > 0 || knownChanged;
+    }
+    return knownChanged;
+}
+
+void Monitor::logBaseline(std::size_t devices) {
+    const std::string recorded = std::to_string(devices) + " connected USB devices as your ";
+    if (!knownUSBUnreadable_) {
+        log(Event::Level::info, "Vantrel started. Recorded " + recorded + "trusted baseline.",
+            false);
+        return;
+    }
+    // Nothing the person approved is lost (the file is kept aside before it is replaced), but
+    // the devices plugged in now are trusted without their say: they are told at once.
+    const auto when = static_cast<std::time_t>(std::floor(p_.clock.now().unixSeconds()));
+    if (const auto& aside = settings_.keepAsideNow(when)) {
+        log(Event::Level::warning,
+            "Vantrel couldn't read its list of approved devices and kept it aside as " +
+                aside->filename().string() + ". It recorded " + recorded +
+                "new trusted baseline. Check that you know them.",
+            true);
+    } else {
+        log(Event::Level::warning,
+            "Vantrel couldn't read its list of approved devices in " +
+                settings_.path().filename().string() +
+                " and couldn't keep that file aside, so it won't replace it. It recorded " +
+                recorded + "trusted baseline for now. Check that you know them.",
+            true);
+    }
 }
 
 TrustScore Monitor::trust(const USBDevice& device) const {

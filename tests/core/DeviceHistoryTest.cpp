@@ -68,6 +68,78 @@ TEST(DeviceHistory, CollectionIsReadWholeOrNotAtAll) {
     EXPECT_FALSE(historiesFromJSON(json("{}")));
 }
 
+TEST(DeviceHistory, WhenFullOnlyDevicesSeenOnceAreDroppedLongestAgoFirst) {
+    // A device: its key, how often its record says it was seen (-1: no record), when last, and
+    // whether it has an approved scope. Every case keeps at most 3 of each.
+    struct Device {
+        std::string key;
+        std::int64_t seen;
+        double last;
+        bool scoped;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Device> devices;
+        std::vector<std::string> dropped;
+    };
+    const Case cases[] = {
+        {"within the bound", {{"a", 1, 1, true}, {"b", 1, 2, true}, {"c", 1, 3, true}}, {}},
+        {"seen once, longest ago first; seen twice never",
+         {{"old", 2, 0, true},
+          {"e", 1, 5, true},
+          {"a", 1, 1, true},
+          {"c", 1, 3, false},
+          {"n", 0, 4, true}},
+         {"a", "c"}},
+        {"a tie goes by key",
+         {{"b", 1, 1, true}, {"a", 1, 1, true}, {"c", 1, 1, true}, {"d", 1, 2, true}},
+         {"a"}},
+        {"too many scopes: only a device with one helps, one without a record stays",
+         {{"x", -1, 0, true},
+          {"y", -1, 0, true},
+          {"h", 1, 0, false},
+          {"s", 1, 9, true},
+          {"t", 2, 1, true}},
+         {"s"}},
+        {"nothing that may go",
+         {{"a", 2, 1, true},
+          {"b", 3, 2, true},
+          {"c", 2, 3, true},
+          {"d", 5, 4, true},
+          {"e", -1, 0, true}},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeviceHistories histories;
+        std::map<std::string, std::vector<std::string>> approved;
+        for (const Device& d : c.devices) {
+            if (d.seen >= 0) {
+                histories[d.key] = {d.seen, Timestamp{0}, Timestamp{d.last}, {}};
+            }
+            if (d.scoped) {
+                approved[d.key] = {"storage"};
+            }
+        }
+        EXPECT_EQ(devicesToDrop(histories, approved, 3), c.dropped);
+    }
+
+    // Bytes count too: of three long keys made of control characters (each escaped in six
+    // bytes), two fit. The estimate holds the file as the settings store writes it.
+    DeviceHistories histories;
+    std::map<std::string, std::vector<std::string>> approved;
+    for (char c = 1; c <= 3; ++c) {
+        const std::string key(126, c);
+        histories[key] = {1, Timestamp{0}, Timestamp{double(c)}, {"input", "storage"}};
+        approved[key] = {"input"};
+    }
+    const std::string first(126, '\1');
+    const std::size_t each = storedSize(first, &histories[first], &approved[first]);
+    EXPECT_EQ(devicesToDrop(histories, approved, 3, 2 * each), std::vector<std::string>{first});
+    const json file{{"deviceHistory", historiesToJSON(histories)}, {"knownUSB", approved}};
+    EXPECT_LE(file.dump(2).size(), 3 * each);
+}
+
 TEST(ApprovedScope, CodedFormRoundTripsAndNeedsBothMembers) {
     const ApprovedScope scope{{"serial", "input"}, Timestamp{813147840.25}};
     EXPECT_EQ(ApprovedScope::fromJSON(json::parse(scope.toJSON().dump())), scope);

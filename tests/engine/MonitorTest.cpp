@@ -177,7 +177,9 @@ TEST(Monitor, UnreadableStoredStateIsKeptAsideBeforeItIsReplaced) {
     // Both start empty, as if nothing had been stored...
     ASSERT_EQ(rig.monitor->events().size(), 1u);
     EXPECT_EQ(rig.monitor->events()[0].text,
-              "Vantrel started. Recorded 1 connected USB devices as your trusted baseline.");
+              "Vantrel couldn't read its list of approved devices and kept it aside as "
+              "defaults.json.unreadable-20261008T102400. It recorded 1 connected USB devices as "
+              "your new trusted baseline. Check that you know them.");
     EXPECT_EQ(rig.monitor->knownUSB().size(), 1u);
     // ...but what was there is kept, byte for byte, and the rest of the settings survive.
     const auto eventsAside = asideCopies(rig.files.events);
@@ -197,6 +199,88 @@ TEST(Monitor, UnreadableStoredStateIsKeptAsideBeforeItIsReplaced) {
 
 TEST(Monitor, StoredSettingsLoadByTheirShape) {
     struct Case {
+TEST(Monitor, ABaselineTakenWithoutTheApprovedDevicesIsAWarning) {
+    struct Case {
+        std::string stored; // empty: no file
+        bool warned;
+    };
+    const Case cases[] = {
+        {"", false},
+        {R"({"knownUSB": {}, "deviceHistory": 1})", false},
+        {R"({"knownUSB": []})", true},
+        {"{broken", true},
+        {"[" + std::string(SettingsStore::maxBytes, ' ') + "]", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored.substr(0, 40));
+        Rig rig;
+        if (!c.stored.empty()) {
+            put(rig.files.settings, c.stored);
+        }
+        rig.machine.state.usb = {device(1, "Drive", {Capability::storage}, "S1"),
+                                 device(2, "Keypad", {Capability::input}, "S2")};
+        rig.launch();
+        ASSERT_EQ(rig.monitor->events().size(), 1u);
+        const Event& line = rig.monitor->events()[0];
+        EXPECT_EQ(rig.monitor->knownUSB().size(), 2u);
+        if (!c.warned) {
+            EXPECT_EQ(
+                line.text,
+                "Vantrel started. Recorded 2 connected USB devices as your trusted baseline.");
+            EXPECT_TRUE(rig.notifications.empty());
+            continue;
+        }
+        const auto aside = asideCopies(rig.files.settings);
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(contents(aside[0]), c.stored);
+        const std::string text =
+            "Vantrel couldn't read its list of approved devices and kept it aside as " +
+            aside[0].filename().string() +
+            ". It recorded 2 connected USB devices as your new trusted baseline. Check that you "
+            "know them.";
+        EXPECT_EQ(line.text, text);
+        EXPECT_EQ(line.level, Event::Level::warning);
+        EXPECT_EQ(rig.notifications, std::vector<std::string>{text});
+    }
+}
+
+TEST(Monitor, DevicesCanMakeItStoreAThousandAtMostAndNeverDropAnEstablishedOne) {
+    Rig rig;
+    json known = json::object(), history = json::object();
+    const auto record = [](int seen, double at) {
+        return json{
+            {"timesSeen", seen}, {"firstSeen", at}, {"lastSeen", at}, {"lastCaps", json::array()}};
+    };
+    // A thousand and one devices, seen once each, but for the oldest, seen twice, and one
+    // approved without a record.
+    for (int i = 0; i <= 1000; ++i) {
+        const std::string key = "1234:5678:crafted" + std::to_string(i);
+        known[key] = json::array();
+        history[key] = record(i == 0 ? 2 : 1, i);
+    }
+    known["1234:5678:approved"] = {"storage"};
+    put(rig.files.settings, json{{"knownUSB", known}, {"deviceHistory", history}}.dump());
+    rig.launch(); // nothing to record: the excess goes with the next write
+    rig.machine.state.usb = {device(1, "Drive", {Capability::storage}, "new")};
+    rig.monitor->deviceChanged();
+    rig.advance(2);
+
+    // Dropped, from both alike, as few as bring each to a thousand: two at start (one for each
+    // collection), one for the new device.
+    const json stored = rig.settings();
+    EXPECT_EQ(stored["knownUSB"].size(), maxStoredDevices);
+    EXPECT_EQ(stored["deviceHistory"].size(), maxStoredDevices - 1);
+    EXPECT_TRUE(stored["knownUSB"].contains("1234:5678:approved"));
+    for (const auto& part : {stored["knownUSB"], stored["deviceHistory"]}) {
+        for (const char* kept : {"1234:5678:crafted0", "1234:5678:crafted4", "1234:5678:new"}) {
+            EXPECT_TRUE(part.contains(kept)) << kept;
+        }
+        for (int gone = 1; gone <= 3; ++gone) {
+            EXPECT_FALSE(part.contains("1234:5678:crafted" + std::to_string(gone))) << gone;
+        }
+    }
+}
+
         const char* stored;
         bool autoPause;
         std::map<std::string, std::vector<std::string>> known;
