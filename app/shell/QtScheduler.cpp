@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
 
 #include <QMetaObject>
 #include <QTimer>
@@ -15,12 +16,20 @@ int milliseconds(double seconds) {
 
 } // namespace
 
-QtScheduler::QtScheduler() {
+QtScheduler::QtScheduler(std::function<void()> stopWork) : stopWork_(std::move(stopWork)) {
     // Background work is a tool run (NetworkManager, polkit); two at a time is plenty.
     pool_.setMaxThreadCount(2);
 }
 
 QtScheduler::~QtScheduler() {
+    if (stopWork_) {
+        // A task may run one tool after another: each is stopped in turn, a moment after it
+        // started, until the task is done.
+        pool_.clear();
+        while (!pool_.waitForDone(20)) {
+            stopWork_();
+        }
+    }
     pool_.waitForDone();
 }
 

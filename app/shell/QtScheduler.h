@@ -4,6 +4,8 @@
 
 #include "app/engine/Seams.h"
 
+#include <functional>
+
 #include <QObject>
 #include <QThreadPool>
 
@@ -11,8 +13,11 @@ namespace vantrel {
 
 class QtScheduler final : public Scheduler {
   public:
-    QtScheduler();
-    // Waits for background work still running; its results are dropped.
+    // `stopWork`, when given, makes background work under way end soon (the tray application
+    // kills the tools it waits for); without it the end waits for the work however long it takes.
+    explicit QtScheduler(std::function<void()> stopWork = {});
+    // Waits for background work still running, calling `stopWork` until it has ended, after
+    // dropping work not yet started; the results are dropped.
     ~QtScheduler() override;
     QtScheduler(const QtScheduler&) = delete;
     QtScheduler& operator=(const QtScheduler&) = delete;
@@ -24,6 +29,7 @@ class QtScheduler final : public Scheduler {
   private:
     // Owns the timers; queued results are delivered to it, and dropped with it.
     QObject context_;
+    std::function<void()> stopWork_;
     QThreadPool pool_;
 };
 

@@ -2,16 +2,32 @@
 
 #include "app/engine/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
 namespace vantrel {
+namespace {
+
+// Locks `fd` without waiting; false only when someone else holds the lock. The lock belongs to
+// the open file and so ends with the process, however it ends.
+bool lockUnlessTaken(int fd) {
+    int result = 0;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    return result == 0 || errno != EWOULDBLOCK;
+}
+
+} // namespace
 
 fs::path SingleCopy::lockPath() {
     // The runtime folder belongs to the user alone and is emptied at log-out, so a lock file
@@ -23,27 +39,44 @@ fs::path SingleCopy::lockPath() {
     return AtomicFile::userFile("XDG_CACHE_HOME", ".cache", "Vantrel.lock");
 }
 
-SingleCopy::SingleCopy() {
+SingleCopy::SingleCopy(const std::vector<fs::path>& files) {
     const fs::path path = lockPath();
     std::error_code ignored;
     fs::create_directories(path.parent_path(), ignored);
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd_ < 0) {
-        return;
+    if (const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        fd >= 0) {
+        held_.push_back(fd);
+        first_ = lockUnlessTaken(fd);
     }
-    // The lock belongs to the open file and so ends with the process, however it ends.
-    int result = 0;
-    do {
-        result = ::flock(fd_, LOCK_EX | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
-        first_ = errno != EWOULDBLOCK;
+    // Copies with different runtime folders share their files when they share a home: the
+    // folders holding them are locked too, in the order given, each once (two locks of one
+    // folder would stand in each other's way).
+    std::vector<std::pair<dev_t, ino_t>> folders;
+    for (const fs::path& file : files) {
+        if (!first_) {
+            return;
+        }
+        const fs::path folder = AtomicFile::resolved(file).parent_path();
+        fs::create_directories(folder, ignored);
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat info {};
+        if (fd < 0 || ::fstat(fd, &info) != 0 ||
+            std::find(folders.begin(), folders.end(), std::pair(info.st_dev, info.st_ino)) !=
+                folders.end()) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+            continue;
+        }
+        folders.emplace_back(info.st_dev, info.st_ino);
+        held_.push_back(fd);
+        first_ = lockUnlessTaken(fd);
     }
 }
 
 SingleCopy::~SingleCopy() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+    for (const int fd : held_) {
+        ::close(fd);
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/engine/Monitor.h"
+#include "app/linux/ChildProcesses.h"
 #include "app/linux/DeviceEvents.h"
 #include "app/linux/KeystrokeGuard.h"
 #include "app/linux/LinuxMachine.h"
@@ -46,7 +47,9 @@ class TrayApp final : public QObject {
     KeystrokeGuard keyboard_{clock_};
     DBusNotifier notifier_;
     ui::AdvisorWindowController advisor_{clock_};
-    QtScheduler scheduler_;
+    // At the end, the tools still running (a password prompt may be open) are killed, so that
+    // quitting never waits for them.
+    QtScheduler scheduler_{[] { ChildProcesses::endGroups(); }};
     DeviceEvents deviceEvents_;
     QMenu menu_;
     QSystemTrayIcon tray_;

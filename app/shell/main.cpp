@@ -1,6 +1,7 @@
 // The vantrel executable: a one-shot tool when the command line names one (reports, keep-alive,
 // demo windows, replay), otherwise the tray application, one copy per user.
 #include "Version.h"
+#include "app/engine/Monitor.h"
 #include "app/replay/Replay.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/DemoWindow.h"
@@ -23,7 +24,9 @@ namespace vantrel {
 namespace {
 
 int runApp(int argc, char** argv) {
-    const SingleCopy lock;
+    // One copy per user, and per settings and event file.
+    const MonitorFiles files;
+    const SingleCopy lock({files.settings, files.events});
     if (!lock.first()) {
         return 0; // the copy that runs already keeps guarding
     }

@@ -159,12 +159,20 @@ TEST(Launch, OneCopyPerUser) {
     EXPECT_EQ(again.out + again.err, "") << "a second copy leaves quietly";
     EXPECT_TRUE(first.running());
 
-    // Another user (another runtime folder) runs a copy of their own.
+    // Another runtime folder alone is not another user: the settings are the same ones.
     tree.folder("/run-other");
     std::filesystem::permissions(tree.at("/run-other"), std::filesystem::perms::owner_all);
+    const QString otherRuntime = QString::fromStdString(tree.at("/run-other").string());
+    second.insert(QStringLiteral("XDG_RUNTIME_DIR"), otherRuntime);
+    const Outcome elsewhere = run({}, second);
+    EXPECT_EQ(elsewhere.status, 0);
+    EXPECT_EQ(elsewhere.out + elsewhere.err, "");
+
+    // Another user (another runtime folder and home) runs a copy of their own.
+    tree.folder("/home-other");
     QProcessEnvironment other = env;
-    other.insert(QStringLiteral("XDG_RUNTIME_DIR"),
-                 QString::fromStdString(tree.at("/run-other").string()));
+    other.insert(QStringLiteral("XDG_RUNTIME_DIR"), otherRuntime);
+    other.insert(QStringLiteral("HOME"), QString::fromStdString(tree.at("/home-other").string()));
     RunningCopy theirs(other);
     EXPECT_TRUE(theirs.started());
 }

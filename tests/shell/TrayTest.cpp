@@ -1,8 +1,13 @@
 // The running application's parts on Qt's event loop: the scheduler's timers and background
 // work, and the tray icon following the unreviewed warnings.
+#include "app/linux/Actions.h"
+#include "app/linux/ChildProcesses.h"
 #include "app/shell/QtScheduler.h"
 #include "app/shell/TrayApp.h"
 #include "tests/linux/FixtureTree.h"
+#include "tests/linux/StubTool.h"
+
+#include <chrono>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -54,6 +59,25 @@ TEST(QtScheduler, ResultsOfWorkStillRunningAtTheEndAreDropped) {
     } // waits for the work, then drops its result
     QCoreApplication::processEvents();
     EXPECT_FALSE(finished);
+}
+
+TEST(QtScheduler, TheEndKillsAToolThatWouldKeepItWaiting) {
+    FixtureTree tree;
+    // A password prompt nobody answers, that shrugs off SIGTERM.
+    const std::string open = tree.at("/prompt-open").string();
+    stubTool(tree, "/usr/bin/pkexec", 0, "trap '' TERM\n: > '" + open + "'\nsleep 120");
+    auto scheduler = std::make_unique<QtScheduler>([] { ChildProcesses::endGroups(); });
+    bool switched = true;
+    scheduler->background([&switched] {
+        switched = Actions::setNetworkService("Home", false);
+        return Scheduler::Task{};
+    });
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(open); }));
+
+    const auto began = std::chrono::steady_clock::now();
+    scheduler.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(1));
+    EXPECT_FALSE(switched) << "a killed prompt is no success";
 }
 
 TEST(TrayApp, IconFollowsTheUnreviewedWarnings) {
