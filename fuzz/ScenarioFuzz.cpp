@@ -33,7 +33,8 @@ bool shortEnough(const replay::Scenario& scenario) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // The settings and event files of the runs go to the scratch folder.
+    // A run must never reach the user's own files: the folders a replay could look in for
+    // settings and events are the scratch folder's.
     const auto state = fuzz::scratch() / "state";
     ::setenv("HOME", state.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (state / "config").c_str(), 1);
