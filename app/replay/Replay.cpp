@@ -6,6 +6,7 @@
 #include "app/engine/scripted/VirtualScheduler.h"
 #include "app/replay/ReplayJSON.h"
 #include "app/replay/Scenario.h"
+#include "app/replay/StateFolder.h"
 
 #include <algorithm>
 #include <memory>
@@ -38,9 +39,9 @@ json stringMap(const std::map<std::string, std::vector<std::string>>& map) {
 // One scenario running: the scripted machine, the virtual clock, and the Monitor of the moment.
 class Run {
   public:
-    Run(const Scenario& scenario, std::ostream& out)
-        : scenario_(scenario), out_(out), origin_{scenario.start}, clock_(origin_),
-          notifier_([this](const std::string& body) { print("notify", body); }),
+    Run(const Scenario& scenario, std::ostream& out, MonitorFiles files)
+        : scenario_(scenario), out_(out), origin_{scenario.start}, files_(std::move(files)),
+          clock_(origin_), notifier_([this](const std::string& body) { print("notify", body); }),
           panel_([this](const std::optional<TrustRequest>& shown) {
               print("panel", shown ? json{{"show", replay::toJSON(*shown)}} : json("hide"));
           }) {
@@ -110,8 +111,7 @@ class Run {
         monitor_.reset();
         keyboard_ = std::make_unique<ScriptedKeyboardWatcher>(machine_, clock_);
         monitor_ = std::make_unique<Monitor>(
-            MonitorProviders{machine_, *keyboard_, notifier_, panel_, clock_, clock_},
-            MonitorFiles{},
+            MonitorProviders{machine_, *keyboard_, notifier_, panel_, clock_, clock_}, files_,
             Monitor::Trace{[this](std::string_view reason) { print("cycle", std::string(reason)); },
                            [this](const Event& event, bool notify) {
                                print("log", {{"level", rawValue(event.level)},
@@ -121,14 +121,16 @@ class Run {
     }
 
     // Presses at the step's own time are part of the step; later ones wait for their time, so
-    // that they fall between timer ticks and scans as they would.
+    // that they fall between timer ticks and scans as they would. Each waiting press holds only
+    // the address of its keyboard in the scenario, which outlives the run: small enough for the
+    // task to need no allocation of its own, with up to a million presses queued.
     void schedule(const replay::KeyPresses& presses, double stepAt) {
         for (double t : presses.times) {
             if (t <= stepAt) {
                 press(presses.keyboard);
             } else {
                 clock_.after((origin_ + t) - clock_.now(),
-                             [this, keyboard = presses.keyboard] { press(keyboard); });
+                             [this, keyboard = &presses.keyboard] { press(*keyboard); });
             }
         }
     }
@@ -224,41 +226,32 @@ class Run {
     std::unique_ptr<Monitor> monitor_;
 };
 
-std::string fileName(const std::filesystem::path& file) {
-    return file.empty() ? std::string("FILE") : file.string();
-}
-
 } // namespace
 
-int runReplay(const std::filesystem::path& scenarioFile, std::ostream& out, std::ostream& err) {
-    const auto fail = [&err](const std::string& where, const std::string& why) {
-        err << "replay: " << where << ": " << why << '\n';
+int runReplay(const std::filesystem::path& scenarioFile, std::ostream& out, std::ostream& err,
+              const std::optional<std::filesystem::path>& state) {
+    const auto fail = [&err](const std::string& fault) {
+        err << "replay: " << fault << '\n';
         return 2;
     };
-    const auto text = AtomicFile::read(scenarioFile);
-    if (!text) {
-        return fail(fileName(scenarioFile), "cannot be read");
-    }
-    json document;
-    try {
-        document = json::parse(*text);
-    } catch (const json::parse_error& e) {
-        return fail(fileName(scenarioFile),
-                    "not valid JSON (at byte " + std::to_string(e.byte) + ")");
-    }
     std::string error;
-    const auto scenario = replay::readScenario(document, error);
+    const auto document = replay::readScenarioFile(scenarioFile, error);
+    if (!document) {
+        return fail(error);
+    }
+    const auto scenario = replay::readScenario(*document, error);
     if (!scenario) {
-        err << "replay: " << error << '\n';
-        return 2;
+        return fail(error);
     }
-    Run run(*scenario, out);
-    if (auto fault = run.play()) {
-        out.flush();
-        return fail(fault->where, fault->why);
+    // Only a valid scenario gets a folder; a temporary one goes however the run ends.
+    const auto folder = replay::StateFolder::make(state, error);
+    if (!folder) {
+        return fail(error);
     }
+    Run run(*scenario, out, MonitorFiles{folder->settings(), folder->events()});
+    const auto fault = run.play();
     out.flush();
-    return 0;
+    return fault ? fail(fault->where + ": " + fault->why) : 0;
 }
 
 } // namespace vantrel

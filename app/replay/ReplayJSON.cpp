@@ -347,17 +347,18 @@ std::optional<std::uint64_t> readUnsigned(const json& value, const std::string& 
 }
 
 std::optional<double> readSeconds(const json& value, const std::string& where, std::string& error,
-                                  double minimum) {
+                                  double minimum, double maximum) {
     if (value.is_number()) {
         const double v = value.get<double>();
-        if (std::isfinite(v) && v >= minimum) {
+        if (std::isfinite(v) && v >= minimum && v <= maximum) {
             return v;
         }
     }
     if (error.empty()) {
-        json shown = minimum;
+        json shown = {minimum, maximum};
         wholeNumbers(shown);
-        error = where + ": expected a number of seconds, at least " + shown.dump();
+        error = where + ": expected a number of seconds from " + shown[0].dump() + " to " +
+                shown[1].dump();
     }
     return std::nullopt;
 }

@@ -80,9 +80,9 @@ std::optional<std::int64_t> readInteger(const nlohmann::json& value, const std::
                                         std::string& error);
 std::optional<std::uint64_t> readUnsigned(const nlohmann::json& value, const std::string& where,
                                           std::string& error);
-// A finite number, at least `minimum`.
+// A number from `minimum` to `maximum`: never NaN or infinite.
 std::optional<double> readSeconds(const nlohmann::json& value, const std::string& where,
-                                  std::string& error, double minimum);
+                                  std::string& error, double minimum, double maximum);
 
 // Records as a scenario gives them; omitted fields take the empty value of their type.
 std::optional<USBDevice> usbDeviceFrom(const nlohmann::json& value, const std::string& where,

@@ -174,10 +174,19 @@ std::optional<MachinePatch> machineFrom(const json& value, const std::string& wh
     return m.ok() ? std::optional(std::move(patch)) : std::nullopt;
 }
 
-constexpr int mostPresses = 100000;
+// "{n}" as JSON prints it.
+std::string shown(double n) {
+    json value = n;
+    wholeNumbers(value);
+    return value.dump();
+}
 
+const std::string tooManyPresses =
+    "more than " + std::to_string(Limits::presses) + " key presses in the scenario";
+
+// `pressed` counts the presses of the scenario so far; no more are expanded than it may hold.
 std::optional<KeyPresses> pressesFrom(const json& value, const std::string& where, double at,
-                                      std::string& error) {
+                                      std::size_t& pressed, std::string& error) {
     KeyPresses presses;
     Members m(value, where, error, {"keyboard", "times", "count", "interval"});
     const json* keyboard = m.find("keyboard");
@@ -197,14 +206,14 @@ std::optional<KeyPresses> pressesFrom(const json& value, const std::string& wher
     } else if (times) {
         if (!times->is_array() || times->empty()) {
             m.fail(m.path("times"), "expected a non-empty array of seconds");
+        } else if (times->size() > Limits::presses - pressed) {
+            m.fail(m.path("times"), tooManyPresses);
         }
         for (std::size_t i = 0; m.ok() && i < times->size(); ++i) {
-            json shownAt = at;
-            wholeNumbers(shownAt);
             const std::string place = indexed(m.path("times"), i);
-            auto t = readSeconds((*times)[i], place, error, 0);
+            auto t = readSeconds((*times)[i], place, error, 0, Limits::at);
             if (t && *t < at) {
-                m.fail(place, "before the step's at (" + shownAt.dump() + ")");
+                m.fail(place, "before the step's at (" + shown(at) + ")");
             } else if (t) {
                 presses.times.push_back(*t);
             }
@@ -215,17 +224,26 @@ std::optional<KeyPresses> pressesFrom(const json& value, const std::string& wher
             return std::nullopt;
         }
         const auto n = readInteger(*count, m.path("count"), error);
-        if (n && (*n < 1 || *n > mostPresses)) {
-            m.fail(m.path("count"), "expected 1 to " + std::to_string(mostPresses) + " presses");
+        if (n && *n < 1) {
+            m.fail(m.path("count"), "expected at least 1 press");
+        } else if (n && static_cast<std::uint64_t>(*n) > Limits::presses - pressed) {
+            m.fail(m.path("count"), tooManyPresses);
         }
-        const auto step = readSeconds(*interval, m.path("interval"), error, 0);
+        const auto step = readSeconds(*interval, m.path("interval"), error, 0, Limits::at);
+        if (m.ok() && at + static_cast<double>(*n - 1) * *step > Limits::at) {
+            m.fail(m.path("interval"), "the last press would come after " + shown(Limits::at));
+        }
         for (std::int64_t i = 0; m.ok() && i < *n; ++i) {
             presses.times.push_back(at + static_cast<double>(i) * *step);
         }
     } else {
         m.fail(where, "expected \"times\", or \"count\" with \"interval\"");
     }
-    return m.ok() ? std::optional(std::move(presses)) : std::nullopt;
+    if (!m.ok()) {
+        return std::nullopt;
+    }
+    pressed += presses.times.size();
+    return presses;
 }
 
 bool takesDevice(std::string_view call) {
@@ -283,7 +301,7 @@ void onlyTrue(Members& m, std::string_view key, bool& out) {
 }
 
 std::optional<Step> stepFrom(const json& value, const std::string& where, double previousAt,
-                             std::string& error) {
+                             std::size_t& pressed, std::string& error) {
     Step step;
     Members m(value, where, error,
               {"at", "defaults", "eventsFile", "machine", "launch", "restart", "deviceChange",
@@ -295,12 +313,10 @@ std::optional<Step> stepFrom(const json& value, const std::string& where, double
         m.fail(where, "expected something to happen besides \"at\"");
     }
     if (const json* at = m.find("at")) {
-        if (auto read = readSeconds(*at, m.path("at"), error, 0)) {
+        if (auto read = readSeconds(*at, m.path("at"), error, 0, Limits::at)) {
             step.at = *read;
             if (step.at < previousAt) {
-                json shown = previousAt;
-                wholeNumbers(shown);
-                m.fail(m.path("at"), "before the previous step (" + shown.dump() + ")");
+                m.fail(m.path("at"), "before the previous step (" + shown(previousAt) + ")");
             }
         }
     } else {
@@ -325,12 +341,12 @@ std::optional<Step> stepFrom(const json& value, const std::string& where, double
     if (const json* keys = m.find("keys")) {
         if (keys->is_array()) {
             for (std::size_t i = 0; m.ok() && i < keys->size(); ++i) {
-                if (auto presses =
-                        pressesFrom((*keys)[i], indexed(m.path("keys"), i), step.at, error)) {
+                if (auto presses = pressesFrom((*keys)[i], indexed(m.path("keys"), i), step.at,
+                                               pressed, error)) {
                     step.keys.push_back(std::move(*presses));
                 }
             }
-        } else if (auto presses = pressesFrom(*keys, m.path("keys"), step.at, error)) {
+        } else if (auto presses = pressesFrom(*keys, m.path("keys"), step.at, pressed, error)) {
             step.keys.push_back(std::move(*presses));
         }
     }
@@ -391,7 +407,7 @@ std::optional<Scenario> readScenario(const json& document, std::string& error) {
     Scenario scenario;
     Members m(document, "", error, {"start", "steps"});
     if (const json* start = m.find("start")) {
-        if (auto read = readSeconds(*start, "start", error, -1e15)) {
+        if (auto read = readSeconds(*start, "start", error, 0, Limits::start)) {
             scenario.start = *read;
         }
     }
@@ -403,9 +419,14 @@ std::optional<Scenario> readScenario(const json& document, std::string& error) {
         m.fail("steps", steps ? "expected a non-empty array of steps" : "missing");
         return std::nullopt;
     }
+    if (steps->size() > Limits::steps) {
+        m.fail("steps", "more than " + std::to_string(Limits::steps) + " steps");
+        return std::nullopt;
+    }
     double previousAt = 0;
+    std::size_t pressed = 0;
     for (std::size_t i = 0; i < steps->size(); ++i) {
-        auto step = stepFrom((*steps)[i], indexed("steps", i), previousAt, error);
+        auto step = stepFrom((*steps)[i], indexed("steps", i), previousAt, pressed, error);
         if (!step) {
             return std::nullopt;
         }

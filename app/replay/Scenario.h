@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -56,6 +57,16 @@ struct Step {
     bool end = false;
 };
 
+// The bounds of a scenario; one past them is refused as a whole, before anything runs.
+struct Limits {
+    static constexpr std::size_t fileBytes = 16 * 1024 * 1024;
+    static constexpr int depth = 64;                // arrays and objects inside one another
+    static constexpr double start = 3.2e9;          // the latest origin, in seconds since 2001
+    static constexpr double at = 604800;            // one week of virtual time after the origin
+    static constexpr std::size_t presses = 1000000; // key presses in all
+    static constexpr std::size_t steps = 100000;
+};
+
 struct Scenario {
     static constexpr double defaultStart = 813147840; // 2026-10-08 10:24:00 UTC
     double start = defaultStart;                      // seconds since 2001-01-01 UTC
@@ -63,7 +74,13 @@ struct Scenario {
 };
 
 // The scenario `document` describes, or none with the first fault in `error` as
-// "{where}: {why}", such as "steps[2].at: before the previous step (5)".
+// "{where}: {why}", such as "steps[2].at: before the previous step (5)". Key presses are expanded
+// only while they stay within Limits::presses.
 std::optional<Scenario> readScenario(const nlohmann::json& document, std::string& error);
+
+// The JSON document in the scenario file `file`, read within Limits::fileBytes and
+// Limits::depth; none with the fault in `error` as "{file}: {why}".
+std::optional<nlohmann::json> readScenarioFile(const std::filesystem::path& file,
+                                               std::string& error);
 
 } // namespace vantrel::replay

@@ -57,8 +57,14 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
         line.mode = mode;
         if (mode == Mode::demoWindow) {
             line.demo = demoWords(found + 1, arguments.end());
-        } else if (mode == Mode::replay && found + 1 != arguments.end()) {
-            line.replayFile = *(found + 1);
+        } else if (mode == Mode::replay) {
+            if (found + 1 != arguments.end()) {
+                line.replayFile = *(found + 1);
+            }
+            const auto state = std::find(arguments.begin(), arguments.end(), "--state");
+            if (state != arguments.end()) {
+                line.stateFolder = state + 1 != arguments.end() ? *(state + 1) : std::string();
+            }
         }
         return line;
     }
@@ -77,7 +83,10 @@ const char* const usageText =
     "  --self-test         check the probes and actions Vantrel depends on\n"
     "  --demo-window [dark] [advisor] [safe] [expanded] [developer] [FILE.png]\n"
     "                      show a window from fixed sample data, or render it to FILE.png\n"
-    "  --replay FILE       run a scripted scenario against the engine and print what it did\n"
+    "  --replay FILE [--state DIR]\n"
+    "                      run a scripted scenario against the engine and print what it did;\n"
+    "                      its settings and event log live in DIR (made when missing, kept),\n"
+    "                      or else in a temporary folder removed at the end\n"
     "  --help              print this text\n"
     "  --version           print the version\n";
 

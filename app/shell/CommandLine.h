@@ -38,6 +38,8 @@ struct CommandLine {
     DemoWords demo;
     // The file after --replay; none when --replay was the last argument.
     std::optional<std::string> replayFile;
+    // With --replay, the folder after --state; empty when --state was the last argument.
+    std::optional<std::string> stateFolder;
 
     // Reads the arguments after the program's name.
     static CommandLine parse(const std::vector<std::string>& arguments);

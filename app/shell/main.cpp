@@ -83,7 +83,13 @@ int main(int argc, char** argv) {
             std::cerr << "replay: FILE: missing (vantrel --replay FILE)\n";
             return 2;
         }
-        return runReplay(*line.replayFile, std::cout, std::cerr);
+        if (line.stateFolder && line.stateFolder->empty()) {
+            std::cerr << "replay: --state: missing (vantrel --replay FILE --state DIR)\n";
+            return 2;
+        }
+        return runReplay(*line.replayFile, std::cout, std::cerr,
+                         line.stateFolder ? std::optional<std::filesystem::path>(*line.stateFolder)
+                                          : std::nullopt);
     case Mode::help:
         std::cout << "Vantrel " << version << ": a guard for the USB ports of this computer.\n"
                   << usageText;

@@ -18,23 +18,21 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-// A replay with its settings and event file in a folder of its own.
+// A replay with its settings and event file in a state folder of its own.
 struct Sandbox {
     TempFolder folder;
-    EnvGuard config{"XDG_CONFIG_HOME", (folder.path / "config").c_str()};
-    EnvGuard data{"XDG_DATA_HOME", (folder.path / "data").c_str()};
     std::ostringstream out;
     std::ostringstream err;
 
-    int replay(const fs::path& scenario) { return runReplay(scenario, out, err); }
+    int replay(const fs::path& scenario) {
+        return runReplay(scenario, out, err, folder.path / "state");
+    }
     fs::path write(const std::string& name, const std::string& text) const {
         const fs::path file = folder.path / name;
         std::ofstream(file) << text;
         return file;
     }
-    bool wroteNothing() const {
-        return !fs::exists(folder.path / "config") && !fs::exists(folder.path / "data");
-    }
+    bool wroteNothing() const { return !fs::exists(folder.path / "state"); }
 };
 
 std::vector<std::string> lines(const std::string& text) {
@@ -103,15 +101,48 @@ struct Refusal {
     bool validation = true;
 };
 
+// Replays each case: exit 2, the one line expected and, for a fault of validation, nothing run
+// and nothing written.
+void expectRefusals(const std::vector<Refusal>& cases) {
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        const fs::path file = box.write("scenario.json", c.scenario);
+        std::string error = c.error;
+        if (const auto at = error.find("{file}"); at != std::string::npos) {
+            error.replace(at, 6, file.string());
+        }
+        EXPECT_EQ(box.replay(file), 2);
+        const std::string err = box.err.str();
+        EXPECT_EQ(err.rfind(error, 0), 0u) << err.substr(0, 300);
+        EXPECT_EQ(lines(err).size(), 1u) << err.substr(0, 300);
+        if (c.validation) {
+            EXPECT_EQ(box.out.str(), "");
+            EXPECT_TRUE(box.wroteNothing());
+        }
+    }
+}
+
+// {"steps": [a step writing both files, `middle`, the end at 9]}.
+std::string around(const std::string& middle) {
+    return R"({"steps": [)" + writes + ", " + middle + R"(, {"at": 9, "end": true}]})";
+}
+
+std::string repeated(const std::string& text, std::size_t times, const std::string& glue = "") {
+    std::string all;
+    for (std::size_t i = 0; i < times; ++i) {
+        all += (i == 0 ? "" : glue) + text;
+    }
+    return all;
+}
+
 TEST(Replay, RefusesScenariosOutsideTheFormat) {
-    const auto steps = [](const std::string& middle) {
-        return R"({"steps": [)" + writes + ", " + middle + R"(, {"at": 9, "end": true}]})";
-    };
+    const auto steps = around;
     const auto usb = [&](const std::string& device) {
         return steps(R"({"at": 1, "machine": {"usb": [)" + device + "]}}");
     };
     const std::string idWanted = R"(expected an integer or a "0x…" string)";
-    const Refusal cases[] = {
+    expectRefusals({
         {"not JSON", "{\"steps\": [", "replay: {file}: not valid JSON"},
         {"not an object", "[]", "replay: scenario: expected an object"},
         {"unknown root member", R"({"steps": [], "strat": 1})", "replay: strat: unknown member"},
@@ -154,7 +185,7 @@ TEST(Replay, RefusesScenariosOutsideTheFormat) {
         {"step with nothing to do", steps(R"({"at": 1})"), "replay: steps[1]: expected something"},
         {"step without at", steps(R"({"deviceChange": true})"), "replay: steps[1].at: missing"},
         {"negative at", R"({"steps": [{"at": -1, "launch": true, "end": true}]})",
-         "replay: steps[0].at: expected a number of seconds, at least 0"},
+         "replay: steps[0].at: expected a number of seconds from 0 to 604800"},
         {"at going back", steps(R"({"at": 10, "deviceChange": true})"),
          "replay: steps[2].at: before the previous step (10)"},
         {"launch false", R"({"steps": [{"at": 0, "launch": false, "end": true}]})",
@@ -194,24 +225,58 @@ TEST(Replay, RefusesScenariosOutsideTheFormat) {
          "replay: steps[1].defaults: expected an object"},
         {"device not connected", steps(R"({"at": 1, "call": "forget", "device": "0x2a"})"),
          "replay: steps[1].device: no USB device with id 42", false},
+    });
+}
+
+TEST(Replay, RefusesScenariosPastItsLimits) {
+    const std::string seconds = "expected a number of seconds from ";
+    const std::string manyPresses = "more than 1000000 key presses in the scenario";
+    const auto presses = [](const std::string& keys) {
+        return around(R"({"at": 2, "keys": [)" + keys + "]}");
     };
-    for (const Refusal& c : cases) {
-        SCOPED_TRACE(c.name);
-        Sandbox box;
-        const fs::path file = box.write("scenario.json", c.scenario);
-        std::string error = c.error;
-        if (const auto at = error.find("{file}"); at != std::string::npos) {
-            error.replace(at, 6, file.string());
-        }
-        EXPECT_EQ(box.replay(file), 2);
-        const std::string err = box.err.str();
-        EXPECT_EQ(err.rfind(error, 0), 0u) << err;
-        EXPECT_EQ(lines(err).size(), 1u) << err;
-        if (c.validation) {
-            EXPECT_EQ(box.out.str(), "");
-            EXPECT_TRUE(box.wroteNothing());
-        }
-    }
+    const std::string lakh = R"({"keyboard": {}, "count": 100000, "interval": 0.001})";
+    expectRefusals({
+        {"start far ahead", R"({"start": 1e20, "steps": [)" + writes + "]}",
+         "replay: start: " + seconds + "0 to 3200000000"},
+        {"start before 2001", R"({"start": -1, "steps": [)" + writes + "]}",
+         "replay: start: " + seconds + "0 to 3200000000"},
+        {"at beyond a week", around(R"({"at": 1e9, "deviceChange": true})"),
+         "replay: steps[1].at: " + seconds + "0 to 604800"},
+        {"at infinite", around(R"({"at": 1e400, "deviceChange": true})"),
+         "replay: {file}: not valid JSON"},
+        {"press beyond a week", presses(R"({"keyboard": {}, "times": [1e9]})"),
+         "replay: steps[1].keys[0].times[0]: " + seconds + "0 to 604800"},
+        {"last press beyond a week", presses(R"({"keyboard": {}, "count": 3, "interval": 302400})"),
+         "replay: steps[1].keys[0].interval: the last press would come after 604800"},
+        {"no presses", presses(R"({"keyboard": {}, "count": 0, "interval": 1})"),
+         "replay: steps[1].keys[0].count: expected at least 1 press"},
+        {"3,000 entries of 100,000 presses", presses(repeated(lakh, 3000, ",")),
+         "replay: steps[1].keys[10].count: " + manyPresses},
+        {"one press past the million by times",
+         presses(repeated(lakh, 10, ",") + R"(, {"keyboard": {}, "times": [3]})"),
+         "replay: steps[1].keys[10].times: " + manyPresses},
+        {"nested 100,000 deep",
+         R"({"steps": [{"at": 0, "defaults": {"x": )" + repeated("[", 100000) +
+             repeated("]", 100000) + R"(}, "launch": true, "end": true}]})",
+         "replay: {file}: nested deeper than 64 arrays and objects"},
+        {"100,001 steps",
+         R"({"steps": [)" + repeated(R"({"at": 0, "deviceChange": true})", 100001, ",") + "]}",
+         "replay: steps: more than 100000 steps"},
+        {"over 16 MiB",
+         around(R"({"at": 1, "deviceChange": true})") + std::string(16 * 1024 * 1024, ' '),
+         "replay: {file}: larger than 16 MiB"},
+    });
+}
+
+TEST(Replay, RunsAScenarioAtItsLimits) {
+    // Nested 64 deep: the scenario, its steps, a step, its defaults and 60 arrays.
+    const std::string deep = repeated("[", 60) + repeated("]", 60);
+    Sandbox box;
+    const fs::path file = box.write(
+        "scenario.json", R"({"start": 3.2e9, "steps": [{"at": 0, "defaults": {"x": )" + deep +
+                             R"(}, "launch": true}, {"at": 604800, "end": true}]})");
+    EXPECT_EQ(box.replay(file), 0) << box.err.str();
+    EXPECT_EQ(lines(box.out.str()).back().rfind(R"({"at":604800,"end":)", 0), 0u);
 }
 
 TEST(Replay, RefusesAFileThatCannotBeRead) {

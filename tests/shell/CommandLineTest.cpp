@@ -60,5 +60,23 @@ TEST(CommandLine, ReplayTakesTheNextArgument) {
     EXPECT_EQ(CommandLine::parse({"x", "--replay"}).replayFile, std::nullopt);
 }
 
+TEST(CommandLine, StateFolderOnlyWithReplay) {
+    const struct {
+        std::vector<std::string> args;
+        std::optional<std::string> state;
+    } cases[] = {
+        {{"--replay", "a.json"}, std::nullopt},
+        {{"--replay", "a.json", "--state", "dir", "x"}, "dir"},
+        {{"--state", "dir", "--replay", "a.json"}, "dir"},
+        {{"--replay", "a.json", "--state"}, ""},
+        {{"--snapshot", "--state", "dir"}, std::nullopt},
+        {{"--replay", "a.json", "--snapshot", "--state", "dir"}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CommandLine::parse(c.args).stateFolder, c.state)
+            << ::testing::PrintToString(c.args);
+    }
+}
+
 } // namespace
 } // namespace vantrel
