@@ -1,5 +1,6 @@
 // The activity watch: what each present USB device is doing now. Traffic bursts, route
 // take-overs, programs on its serial ports, volumes of its disks, and one live line per device.
+#include "app/engine/Displayed.h"
 #include "app/engine/Joined.h"
 #include "app/engine/Monitor.h"
 #include "core/LocaleText.h"
@@ -79,7 +80,7 @@ void Monitor::watchActivity() {
         }
 
         for (const std::string& path : d.serialPaths) {
-            std::vector<std::string> users = p_.machine.serialUsers(path);
+            std::vector<std::string> users = displayed(p_.machine.serialUsers(path));
             const std::vector<std::string> previous = serialUsers_[path];
             for (const std::string& u : users) {
                 if (contains(previous, u)) {
@@ -98,7 +99,7 @@ void Monitor::watchActivity() {
         }
 
         for (const std::string& disk : d.disks) {
-            std::vector<std::string> volumes = p_.machine.mountedVolumes(disk);
+            std::vector<std::string> volumes = displayed(p_.machine.mountedVolumes(disk));
             const std::vector<std::string> previous = mountedVolumes_[disk];
             if (!firstScan_) {
                 for (const std::string& v : volumes) {

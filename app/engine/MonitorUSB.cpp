@@ -1,12 +1,13 @@
 // The USB watch: departures, brief connections, arrivals, devices allowed at the prompt, the
 // trusted baseline, new and returning devices, and the history and score of each device.
+#include "app/engine/Displayed.h"
 #include "app/engine/Monitor.h"
 #include "core/ApprovedScope.h"
 #include "core/PlatformText.h"
 
 #include <cmath>
-#include <unordered_set>
 #include <ctime>
+#include <unordered_set>
 
 namespace vantrel {
 namespace {
@@ -26,7 +27,7 @@ int portDepth(std::int64_t locationID) {
 
 void Monitor::scanUSB() {
     const Timestamp now = p_.clock.now();
-    std::vector<USBDevice> current = p_.machine.usbDevices();
+    std::vector<USBDevice> current = displayed(p_.machine.usbDevices());
     std::unordered_set<std::uint64_t> currentIDs;
     for (const USBDevice& d : current) {
         currentIDs.insert(d.id);
@@ -82,8 +83,8 @@ void Monitor::scanUSB() {
 
     const bool baseline = firstScan_ && knownUSB_.empty();
     bool knownChanged = false;
-    for (const USBDevice& d : current) {
     bool recorded = false;
+    for (const USBDevice& d : current) {
         if (evaluated_.contains(d.id) || d.blocked) {
             continue;
         }
@@ -95,8 +96,8 @@ void Monitor::scanUSB() {
         const std::vector<std::string> codes = d.codes();
         const std::string key = d.key();
         recordHistory(d, now);
-
         recorded = true;
+
         if (baseline) {
             knownUSB_[key] = codes;
             knownChanged = true;

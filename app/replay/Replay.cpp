@@ -7,10 +7,12 @@
 #include "app/replay/ReplayJSON.h"
 #include "app/replay/Scenario.h"
 #include "app/replay/StateFolder.h"
+#include "core/Displayable.h"
 
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -27,6 +29,39 @@ struct Fault {
     std::string where;
     std::string why;
 };
+
+// `object` with its keys displayable: a device's key holds the serial the device gave.
+json shownKeys(const json& object) {
+    json shown = json::object();
+    for (const auto& [key, value] : object.items()) {
+        shown[displayable(key)] = value;
+    }
+    return shown;
+}
+
+// `value` with every string in it displayable: what the machine was asked and answered holds
+// names that devices and their file systems chose.
+json shownStrings(json value) {
+    if (value.is_string()) {
+        return displayable(value.get<std::string>());
+    }
+    // A number or a boolean iterates as a range of itself.
+    if (!value.is_structured()) {
+        return value;
+    }
+    for (auto& inner : value) {
+        inner = shownStrings(std::move(inner));
+    }
+    return value;
+}
+
+json shownTexts(const std::set<std::string>& texts) {
+    json shown = json::array();
+    for (const std::string& text : texts) {
+        shown.push_back(displayable(text));
+    }
+    return shown;
+}
 
 json stringMap(const std::map<std::string, std::vector<std::string>>& map) {
     json object = json::object();
@@ -46,8 +81,9 @@ class Run {
               print("panel", shown ? json{{"show", replay::toJSON(*shown)}} : json("hide"));
           }) {
         machine_.setActionHook([this](const std::string& name, json args, json result) {
-            print("action",
-                  {{"name", name}, {"args", std::move(args)}, {"result", std::move(result)}});
+            print("action", {{"name", name},
+                             {"args", shownStrings(std::move(args))},
+                             {"result", shownStrings(std::move(result))}});
         });
     }
 
@@ -193,14 +229,14 @@ class Run {
             activity[std::to_string(id)] = text;
         }
         print("end", {{"events", std::move(events)},
-                      {"outOfScope", std::move(outOfScope)},
+                      {"outOfScope", shownKeys(outOfScope)},
                       {"activity", std::move(activity)},
                       {"trustRequest",
                        m.trustRequest() ? replay::toJSON(*m.trustRequest()) : json(nullptr)},
                       {"advice", m.advice() ? replay::toJSON(*m.advice()) : json(nullptr)},
-                      {"knownUSB", stringMap(m.knownUSB())},
-                      {"knownInputs", m.knownInputs()},
-                      {"history", historiesToJSON(m.history())},
+                      {"knownUSB", shownKeys(stringMap(m.knownUSB()))},
+                      {"knownInputs", shownTexts(m.knownInputs())},
+                      {"history", shownKeys(historiesToJSON(m.history()))},
                       {"autoPause", m.autoPause()},
                       {"keystrokeGuardOn", m.keystrokeGuardOn()}});
     }

@@ -7,17 +7,9 @@
 
 #include <iosfwd>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace vantrel {
-
-namespace Reports {
-// `text` as it may stand inside one line of a report: ill-formed UTF-8 and every control
-// character (C0, DEL, C1, and the line and paragraph separators) replaced by U+FFFD, so that a
-// name a device gives can neither start a line of its own nor steer the terminal.
-std::string printable(std::string_view text);
-} // namespace Reports
 
 namespace SelfTest {
 // Prints one "{PASS|FAIL}  {check}: {detail}" line per check, in a fixed order.

@@ -1,11 +1,13 @@
 // The self-test report: each probe and action Vantrel relies on, tried here without changing
 // anything (no tool that acts is run, no watcher is started), one PASS or FAIL line per check.
+#include "app/engine/Displayed.h"
 #include "app/engine/Seams.h"
 #include "app/linux/Actions.h"
 #include "app/linux/KeystrokeGuard.h"
 #include "app/linux/Scanner.h"
 #include "app/shell/Reports.h"
 #include "app/shell/SystemClock.h"
+#include "core/Displayable.h"
 #include "core/PlatformText.h"
 
 #include <ostream>
@@ -20,14 +22,14 @@ void line(std::ostream& out, bool passed, std::string_view check, std::string_vi
     out << (passed ? "PASS" : "FAIL") << "  " << check << ": " << detail << '\n';
 }
 
-// `parts` joined with ", ", each made printable, or `none` when there are none.
+// `parts`, each displayable already, joined with ", ", or `none` when there are none.
 std::string listed(const std::vector<std::string>& parts, std::string_view none) {
     if (parts.empty()) {
         return std::string(none);
     }
     std::string text;
     for (const std::string& part : parts) {
-        text += (text.empty() ? "" : ", ") + Reports::printable(part);
+        text += (text.empty() ? "" : ", ") + part;
     }
     return text;
 }
@@ -40,10 +42,10 @@ void run(std::ostream& out) {
 
     for (const USBDevice& device : Scanner::usbDevices()) {
         for (const std::string& name : device.netNames) {
-            const std::string check = "network service for " + Reports::printable(name);
+            const std::string check = "network service for " + displayable(name);
             if (const auto service = Actions::serviceName(name)) {
                 line(out, true, check,
-                     "\u201C" + Reports::printable(*service) +
+                     "\u201C" + displayable(*service) +
                          "\u201D (would be paused with an admin prompt)");
             } else {
                 line(out, false, check, "not found");
@@ -54,8 +56,8 @@ void run(std::ostream& out) {
     const auto disk = Actions::systemDisk();
     const std::size_t volumes = disk ? Actions::mountedVolumes(*disk).size() : 0;
     line(out, volumes > 0, "mounted volumes readable",
-         (disk ? Reports::printable(*disk) : std::string(PlatformText::rootDiskFallback)) +
-             " has " + std::to_string(volumes) + " volumes");
+         (disk ? displayable(*disk) : std::string(PlatformText::rootDiskFallback)) + " has " +
+             std::to_string(volumes) + " volumes");
 
     const std::string serialPort(PlatformText::builtInSerialPort);
     line(out, true, "serial port users readable",
@@ -70,7 +72,7 @@ void run(std::ostream& out) {
     std::vector<std::string> prompts;
     for (const PortInfo& port : Scanner::ports()) {
         if (port.pending) {
-            prompts.push_back(port.name);
+            prompts.push_back(displayable(port.name));
         }
     }
     line(out, true, "trust prompt detection",
@@ -79,7 +81,7 @@ void run(std::ostream& out) {
     std::vector<std::string> waiting;
     for (const USBDevice& device : Scanner::usbDevices()) {
         if (device.blocked) {
-            waiting.push_back(device.label());
+            waiting.push_back(displayed(device).label());
         }
     }
     line(out, true, "blocked device detection", listed(waiting, "no devices waiting for approval"));

@@ -1,8 +1,8 @@
 // The snapshot report: every USB device indented by its depth behind hubs, the keyboards and
 // pointing devices, and the ports, as the probes see them at this moment.
-#include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
 #include "app/shell/Reports.h"
+#include "core/Displayable.h"
 #include "core/TrustRequest.h"
 
 #include <algorithm>
@@ -13,38 +13,6 @@
 #include <vector>
 
 namespace vantrel {
-
-namespace Reports {
-
-std::string printable(std::string_view text) {
-    constexpr std::string_view replacement = "\xEF\xBF\xBD";
-    const std::string valid = HostFiles::repairedUTF8(text);
-    const std::string_view bytes(valid);
-    std::string out;
-    out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        const auto next = [&](std::size_t ahead) {
-            return i + ahead < bytes.size() ? static_cast<unsigned char>(bytes[i + ahead]) : 0;
-        };
-        if (byte < 0x20 || byte == 0x7F) {
-            out += replacement;
-        } else if (byte == 0xC2 && next(1) >= 0x80 && next(1) <= 0x9F) {
-            // U+0080 to U+009F
-            out += replacement;
-            i += 1;
-        } else if (byte == 0xE2 && next(1) == 0x80 && (next(2) == 0xA8 || next(2) == 0xA9)) {
-            // U+2028 LINE SEPARATOR, U+2029 PARAGRAPH SEPARATOR
-            out += replacement;
-            i += 2;
-        } else {
-            out += bytes[i];
-        }
-    }
-    return out;
-}
-
-} // namespace Reports
 
 namespace Snapshot {
 namespace {
@@ -67,15 +35,15 @@ std::string list(const std::vector<std::string>& parts, std::string_view separat
         if (i > 0) {
             text += separator;
         }
-        text += Reports::printable(parts[i]);
+        text += displayable(parts[i]);
     }
     return text;
 }
 
 std::string deviceLine(const USBDevice& device) {
-    std::string line = indentation(device.locationID) + Reports::printable(device.name) + " (" +
+    std::string line = indentation(device.locationID) + displayable(device.name) + " (" +
                        usbIDString(device.vendorID, device.productID) + ") from " +
-                       Reports::printable(device.vendor) + ": " + device.capsText();
+                       displayable(device.vendor) + ": " + device.capsText();
     std::vector<std::string> notes;
     if (device.blocked) {
         notes.emplace_back("WAITING FOR APPROVAL");
@@ -90,7 +58,7 @@ std::string deviceLine(const USBDevice& device) {
         notes.push_back("disks " + list(device.disks, ","));
     }
     if (!notes.empty()) {
-        // The notes are printable already: joined as they are.
+        // The notes are displayable already: joined as they are.
         line += " [";
         for (std::size_t i = 0; i < notes.size(); ++i) {
             line += (i > 0 ? "; " : "") + notes[i];
@@ -110,15 +78,14 @@ std::string text(const std::vector<USBDevice>& usb, const std::vector<InputDevic
     }
     out += "Keyboards and mice:\n";
     for (const InputDevice& input : inputs) {
-        out += "  " + Reports::printable(input.name) + " (" + Reports::printable(input.kind) +
-               ", " + Reports::printable(input.transport) + ", " +
-               (input.builtIn ? "built-in" : "external") + ")\n";
+        out += "  " + displayable(input.name) + " (" + displayable(input.kind) + ", " +
+               displayable(input.transport) + ", " + (input.builtIn ? "built-in" : "external") +
+               ")\n";
     }
     out += "Ports:\n";
     for (const PortInfo& port : ports) {
-        out += "  " + Reports::printable(port.name) + ": " +
-               (port.connected ? "connected" : "empty") + ", " +
-               (port.authorization ? Reports::printable(*port.authorization) : "n/a") +
+        out += "  " + displayable(port.name) + ": " + (port.connected ? "connected" : "empty") +
+               ", " + (port.authorization ? displayable(*port.authorization) : "n/a") +
                (port.pending ? ", PROMPT SHOWING" : "") + "\n";
     }
     return out;

@@ -7,6 +7,7 @@
 #include "app/ui/Style.h"
 #include "app/ui/Symbols.h"
 #include "app/ui/TrustDetails.h"
+#include "core/Displayable.h"
 
 #include <algorithm>
 
@@ -56,7 +57,7 @@ AdvisorView::AdvisorView(const TrustRequest& request, Timestamp now, bool expand
     const RequestScore scored = Trust::score(request, now);
     trust_ = scored.trust;
     const std::string name =
-        scored.device ? Trust::displayName(scored.device->name, trust_.kind) : "A device";
+        scored.device ? isolated(Trust::displayName(scored.device->name, trust_.kind)) : "A device";
 
     setFixedWidth(fixedWidth);
     auto* column = new QVBoxLayout(this);

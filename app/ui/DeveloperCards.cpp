@@ -9,6 +9,7 @@
 #include "app/ui/CardText.h"
 #include "app/ui/DeviceMenu.h"
 #include "app/ui/Style.h"
+#include "core/Displayable.h"
 #include "core/TrustRequest.h"
 
 #include <algorithm>
@@ -159,8 +160,8 @@ QWidget* usbRow(Monitor& monitor, const USBDevice& device) {
 
     QVBoxLayout* text = column(1);
     // A long name (a device names itself) is cut short with "…" rather than widening the row.
-    text->addWidget(new OneLineLabel(device.name, font(TextStyle::callout), c.primary));
-    text->addWidget(new OneLineLabel(device.vendor + " \u00B7 " +
+    text->addWidget(new OneLineLabel(isolated(device.name), font(TextStyle::callout), c.primary));
+    text->addWidget(new OneLineLabel(isolated(device.vendor) + " \u00B7 " +
                                          usbIDString(device.vendorID, device.productID),
                                      font(TextStyle::caption), c.secondary));
     if (const auto activity = monitor.activity().find(device.id);
@@ -214,7 +215,7 @@ QWidget* inputRow(const InputDevice& device) {
                                      device.builtIn ? c.secondary : c.orange),
                       0, Qt::AlignVCenter);
     QVBoxLayout* text = column(1);
-    text->addWidget(textLabel(device.name, font(TextStyle::callout), c.primary));
+    text->addWidget(textLabel(isolated(device.name), font(TextStyle::callout), c.primary));
     text->addWidget(textLabel(device.kind + " \u00B7 " + device.transport, font(TextStyle::caption),
                               c.secondary));
     layout->addLayout(text);

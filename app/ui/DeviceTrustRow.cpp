@@ -5,6 +5,7 @@
 #include "app/ui/Style.h"
 #include "app/ui/Symbols.h"
 #include "app/ui/TrustDetails.h"
+#include "core/Displayable.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
@@ -76,7 +77,7 @@ void DeviceTrustRow::build() {
     column->setSpacing(2);
     auto* nameRow = new QHBoxLayout;
     nameRow->setSpacing(6);
-    QLabel* name = textLabel(Trust::displayName(device_.name, trust_.kind),
+    QLabel* name = textLabel(isolated(Trust::displayName(device_.name, trust_.kind)),
                              ui::font(TextStyle::callout, QFont::DemiBold), c.primary);
     name->setObjectName(QStringLiteral("name"));
     nameRow->addWidget(name);

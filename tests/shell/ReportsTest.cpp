@@ -19,8 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string fffd = "\xEF\xBF\xBD";
-
 // ---- Fixture helpers --------------------------------------------------------------------------
 
 // An input device below `parent` with the event codes of a full keyboard or of a mouse.
@@ -180,40 +178,19 @@ TEST(Snapshot, deviceLines) {
     }
 }
 
-TEST(Snapshot, aNameCannotAddLines) {
+TEST(Snapshot, aNameCannotAddLinesNorReorderThem) {
     FixtureTree tree;
-    tree.usbDevice("1-4", {.product = "Stick\nPorts:\n  USB-C port 9: empty, n/a",
-                           .manufacturer = "\x1B[2JMaker"});
+    tree.usbDevice("1-4", {.product = "Stick\u202E\nPorts:\n  USB-C port 9: empty, n/a",
+                           .manufacturer = "\x1B[2JMaker\u2067"});
     addInput(tree, "/sys/devices/virtual/misc/uhid/0005:046D:B025.0004", 4, 5,
              "Mouse\n  Fake (Keyboard, USB, built-in)", false);
-    EXPECT_EQ(snapshot(),
-              "USB devices:\n"
-              "  Stick" +
-                  fffd + "Ports:" + fffd + "  USB-C port 9: empty, n/a (1234:5678) from " + fffd +
-                  "[2JMaker: none reported\n" + "Keyboards and mice:\n" + "  Mouse" + fffd +
-                  "  Fake (Keyboard, USB, built-in) (Mouse/trackpad, Bluetooth, "
-                  "external)\n" +
-                  "Ports:\n");
-}
-
-TEST(Reports, printableKeepsTextAndReplacesControls) {
-    const struct {
-        std::string text;
-        std::string expected;
-    } cases[] = {
-        {"B\xC3\xBCro \xF0\x9F\x94\x8C Dock \xE2\x80\x9CX\xE2\x80\x9D",
-         "B\xC3\xBCro \xF0\x9F\x94\x8C Dock \xE2\x80\x9CX\xE2\x80\x9D"},
-        {"a\nb\rc\td", "a" + fffd + "b" + fffd + "c" + fffd + "d"},
-        {std::string("nul\0end", 7), "nul" + fffd + "end"},
-        {"del\x7F", "del" + fffd},
-        {"next\xC2\x85line \xC2\x9F \xC2\xA0", "next" + fffd + "line " + fffd + " \xC2\xA0"},
-        {"ls\xE2\x80\xA8ps\xE2\x80\xA9 \xE2\x80\xAA", "ls" + fffd + "ps" + fffd + " \xE2\x80\xAA"},
-        {"bad\xFF\xC2", "bad" + fffd + fffd},
-        {"", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Reports::printable(c.text), c.expected) << c.text;
-    }
+    EXPECT_EQ(snapshot(), "USB devices:\n"
+                          "  StickPorts:  USB-C port 9: empty, n/a (1234:5678) from [2JMaker: none "
+                          "reported\n"
+                          "Keyboards and mice:\n"
+                          "  Mouse  Fake (Keyboard, USB, built-in) (Mouse/trackpad, Bluetooth, "
+                          "external)\n"
+                          "Ports:\n");
 }
 
 // ---- The disk holding "/" ---------------------------------------------------------------------
@@ -254,7 +231,7 @@ TEST(ActionsSystemDisk, findsTheDiskOfTheRootMount) {
 
 TEST(SelfTest, everyCheckOnFixtureMachines) {
     enum class Lock { executable, notExecutable, absent };
-    const std::string dock = "\xE2\x80\x9CLab" + fffd + "Dock\xE2\x80\x9D";
+    const std::string dock = "\xE2\x80\x9CLabDock\xE2\x80\x9D";
     const struct {
         const char* what;
         Lock lock;
@@ -313,7 +290,7 @@ TEST(SelfTest, everyCheckOnFixtureMachines) {
         if (c.blockedDevice) {
             tree.usbDevice("1-2", {.vendorID = 0x05ac,
                                    .productID = 0x024f,
-                                   .product = "Keyboard",
+                                   .product = "Key\u202Eboard",
                                    .authorized = "0"});
         }
         if (c.lock != Lock::absent) {

@@ -78,12 +78,24 @@ TEST(AdvisorViewTest, ShowsTheVerdictForTheDeviceThatScoresLowest) {
         QColor Colors::*titleColor;
     };
     const PendingDevice markup = pending("<b>Evil</b> Drive", 0x1234, {Capability::storage});
+    const PendingDevice reversing = pending("Drive\u202E\u2066", 0x1234, {Capability::storage});
+    // Names are isolated, so that a right-to-left one keeps the line around it in its order.
+    const auto isolate = [](const std::string& name) { return "\u2068" + name + "\u2069"; };
     const std::vector<Case> cases{
-        {"safe", {appleKeyboard}, Level::safe, "Magic Keyboard", &Colors::primary},
-        {"check", {pocketDrive}, Level::check, "Pocket Drive", &Colors::orange},
-        {"danger, generic name", {namelessTyper}, Level::danger, "Keyboard", &Colors::red},
-        {"lowest of two", {appleKeyboard, namelessTyper}, Level::danger, "Keyboard", &Colors::red},
-        {"markup in the name", {markup}, Level::check, "<b>Evil</b> Drive", &Colors::orange},
+        {"safe", {appleKeyboard}, Level::safe, isolate("Magic Keyboard"), &Colors::primary},
+        {"check", {pocketDrive}, Level::check, isolate("Pocket Drive"), &Colors::orange},
+        {"danger, generic name", {namelessTyper}, Level::danger, isolate("Keyboard"), &Colors::red},
+        {"lowest of two",
+         {appleKeyboard, namelessTyper},
+         Level::danger,
+         isolate("Keyboard"),
+         &Colors::red},
+        {"markup in the name",
+         {markup},
+         Level::check,
+         isolate("<b>Evil</b> Drive"),
+         &Colors::orange},
+        {"bidi controls in the name", {reversing}, Level::check, isolate("Drive"), &Colors::orange},
         {"no device yet", {}, Level::check, "A device", &Colors::orange},
     };
     for (const Case& c : cases) {
@@ -261,8 +273,8 @@ TEST_F(AdvisorWindowTest, ARequestWhileShownReusesThePanelWithTheNewContent) {
         visibleWindows += w->isVisible() && w->windowType() == Qt::Tool ? 1 : 0;
     }
     EXPECT_EQ(visibleWindows, 1);
-    EXPECT_TRUE(shows(panel, "Magic Keyboard"));
-    EXPECT_FALSE(shows(panel, "Pocket Drive"));
+    EXPECT_TRUE(shows(panel, "\u2068Magic Keyboard\u2069"));
+    EXPECT_FALSE(shows(panel, "\u2068Pocket Drive\u2069"));
     EXPECT_EQ(panel->geometry(), cornerRect(controller.view()->sizeHint()));
 }
 

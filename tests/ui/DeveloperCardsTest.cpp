@@ -269,7 +269,7 @@ TEST(DeveloperCards, UsbRowShowsIconTextsAndOneChipPerCapabilityButHub) {
     for (const auto& k : cases) {
         UiRig rig;
         USBDevice d = usbDevice(7, "Gadget <b>x</b>", k.caps);
-        d.vendor = "Acme & Co";
+        d.vendor = "Acme & Co\u202E";
         d.vendorID = 0x0a5c;
         d.productID = 0xbd1;
         Monitor::DemoState state;
@@ -283,10 +283,10 @@ TEST(DeveloperCards, UsbRowShowsIconTextsAndOneChipPerCapabilityButHub) {
         EXPECT_EQ(icon->symbol(), k.symbol);
         EXPECT_EQ(icon->tint(), k.tint);
         EXPECT_EQ(capabilityChips(row), k.chips) << d.capsText();
-        const QLabel* name = labelShowing(row, "Gadget <b>x</b>");
+        const QLabel* name = labelShowing(row, "\u2068Gadget <b>x</b>\u2069");
         ASSERT_NE(name, nullptr);
         EXPECT_EQ(name->textFormat(), Qt::PlainText);
-        const QLabel* ids = labelShowing(row, "Acme & Co \u00B7 0A5C:0BD1");
+        const QLabel* ids = labelShowing(row, "\u2068Acme & Co\u2069 \u00B7 0A5C:0BD1");
         ASSERT_NE(ids, nullptr);
         EXPECT_EQ(colorOf(ids), c.secondary);
         EXPECT_TRUE(named(row, "activity").empty());
@@ -545,7 +545,7 @@ TEST(DeveloperCards, InputRowsByKindAndPlace) {
         ASSERT_NE(icon, nullptr);
         EXPECT_EQ(icon->symbol(), k.symbol);
         EXPECT_EQ(icon->tint(), k.color);
-        EXPECT_TRUE(shows(rows[i], k.device.name));
+        EXPECT_TRUE(shows(rows[i], "\u2068" + k.device.name + "\u2069"));
         EXPECT_TRUE(shows(rows[i], k.line));
         const auto* chip = first<Chip>(rows[i]);
         ASSERT_NE(chip, nullptr);
