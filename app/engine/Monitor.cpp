@@ -2,6 +2,7 @@
 // user interface. The watches live in files of their own.
 #include "app/engine/Monitor.h"
 
+#include "app/engine/Displayed.h"
 #include "app/engine/StoredJSON.h"
 #include "core/Capability.h"
 
@@ -20,11 +21,12 @@ Monitor::Monitor(MonitorProviders providers, MonitorFiles files, Trace trace)
     loadSettings();
     events_ = eventStore_.load();
 
-    p_.keyboard.setOnKeyDown([weak = std::weak_ptr<Monitor*>(self_)](const Keyboard& keyboard) {
-        if (auto self = weak.lock()) {
-            (*self)->keyDown(keyboard);
-        }
-    });
+    p_.keyboard.setOnKeyDown(
+        [weak = std::weak_ptr<Monitor*>(self_)](const Keyboard& keyboard, Timestamp pressedAt) {
+            if (auto self = weak.lock()) {
+                (*self)->keyDown(keyboard, pressedAt);
+            }
+        });
     // At start the user is never asked for access: the watcher starts only when it may already.
     if (settings_.boolean("keystrokeGuard").value_or(false) && p_.keyboard.checkAccess()) {
         p_.keyboard.start();
@@ -109,13 +111,13 @@ void Monitor::loadSettings() {
         if (readable) {
             knownUSB_ = std::move(loaded);
         } else {
+            knownUSBUnreadable_ = true;
             settings_.keepAsideBeforeNextWrite();
         }
-            knownUSBUnreadable_ = true;
     }
+    knownUSBUnreadable_ = knownUSBUnreadable_ || settings_.unreadable();
 
     if (const auto* inputs = settings_.value("knownInputs")) {
-    knownUSBUnreadable_ = knownUSBUnreadable_ || settings_.unreadable();
         bool readable = inputs->is_array() &&
                         std::all_of(inputs->begin(), inputs->end(),
                                     [](const nlohmann::json& e) { return e.is_string(); });
@@ -145,10 +147,10 @@ void Monitor::loadSettings() {
             settings_.keepAsideBeforeNextWrite();
         }
     }
-
-    autoPause_ = settings_.boolean("autoPause").value_or(true);
     // A file from before the bound loads whole; what is past it goes with the next write.
     boundStoredDevices();
+
+    autoPause_ = settings_.boolean("autoPause").value_or(true);
     developerMode_ = settings_.boolean("developerMode").value_or(false);
 }
 
@@ -193,8 +195,8 @@ void Monitor::showDemo(DemoState state) {
     if (persists_) {
         return;
     }
-    usb_ = std::move(state.usb);
-    inputs_ = std::move(state.inputs);
+    usb_ = displayed(std::move(state.usb));
+    inputs_ = displayed(std::move(state.inputs));
     ports_ = std::move(state.ports);
     nets_ = std::move(state.nets);
     config_ = std::move(state.config);
@@ -236,9 +238,17 @@ void Monitor::lockScreen() {
     if (!persists_) {
         return;
     }
-    if (p_.machine.lockScreen()) {
-        log(Event::Level::info, "You locked the screen from Vantrel.", false);
-    }
+    p_.scheduler.background(
+        [weak = std::weak_ptr<Monitor*>(self_), &machine = p_.machine]() -> Scheduler::Task {
+            if (!machine.lockScreen()) {
+                return {};
+            }
+            return [weak] {
+                if (auto self = weak.lock()) {
+                    (*self)->log(Event::Level::info, "You locked the screen from Vantrel.", false);
+                }
+            };
+        });
 }
 
 std::vector<Event> Monitor::unreviewed() const {

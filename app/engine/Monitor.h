@@ -156,7 +156,7 @@ class Monitor {
     void updateTrustRequest();
     void scanNetwork();
     void watchActivity();
-    void keyDown(const Keyboard& keyboard);
+    void keyDown(const Keyboard& keyboard, Timestamp pressedAt);
 
     // Updates the device's history in memory; the scan writes it.
     void recordHistory(const USBDevice& device, Timestamp now);
@@ -165,9 +165,30 @@ class Monitor {
     void logBaseline(std::size_t devices);
     void goneOutOfScope(const USBDevice& device, const std::vector<Capability>& beyond,
                         const std::vector<std::string>& approved);
+    // What auto-pause did to a device out of scope, gathered off the main thread.
+    struct OutOfScopeReport {
+        std::string base;  // "{label} is out of scope. …"
+        std::string canDo; // "{name} now says it can …. "
+        std::vector<std::string> ejected;
+        bool locked = false;
+        bool networkAsked = false;
+        std::string stuck; // "can't switch off its … from software", or empty
+    };
+    void reportOutOfScope(const OutOfScopeReport& report);
+    // One network interface of a device being switched off or on, and how it went.
+    struct NetworkSwitch {
+        std::string interface;
+        std::optional<std::string> connection;
+        bool ok = false;
+    };
     void switchNetwork(const USBDevice& device, bool on);
+    void networkSwitched(const std::string& key, const std::string& label, bool on,
+                         const std::vector<NetworkSwitch>& switches);
 
     void loadSettings();
+    // Drops what devices beyond maxStoredDevices made us store (see devicesToDrop); true when
+    // that changed knownUSB.
+    bool boundStoredDevices();
     void saveKnownUSB();
     void saveHistory();
     void changed();
@@ -186,9 +207,6 @@ class Monitor {
     std::vector<USBDevice> usb_;
     std::vector<InputDevice> inputs_;
     std::vector<PortInfo> ports_;
-    // Drops what devices beyond maxStoredDevices made us store (see devicesToDrop); true when
-    // that changed knownUSB.
-    bool boundStoredDevices();
     std::vector<NetInterface> nets_;
     NetConfig config_;
     std::vector<Event> events_;
@@ -205,6 +223,7 @@ class Monitor {
     bool persists_ = true;
     bool networkStore_ = false;
     bool firstScan_ = true;
+    bool knownUSBUnreadable_ = false; // the stored knownUSB, or the whole file, could not be read
     std::map<std::uint64_t, Timestamp> firstSeen_;
     std::set<std::uint64_t> evaluated_;
     std::map<std::string, std::vector<std::string>> knownUSB_;
@@ -217,9 +236,10 @@ class Monitor {
     std::map<std::string, std::vector<std::string>> mountedVolumes_;
     std::map<std::uint64_t, RateWindow> keyWindows_;
     std::map<std::uint64_t, Timestamp> lastInjectionAlert_;
+    // The connection taken down on each paused interface, by device key and interface name.
+    std::map<std::pair<std::string, std::string>, std::string> pausedConnections_;
     std::map<std::string, IfCounters> prevCounters_;
     Timestamp prevCountersAt_;
 };
 
 } // namespace vantrel
-    bool knownUSBUnreadable_ = false; // the stored knownUSB, or the whole file, could not be read

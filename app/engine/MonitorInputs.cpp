@@ -1,7 +1,9 @@
 // Keyboards and pointing devices: new ones are reported at once, and a new keyboard that
 // types faster than a person is reported and, with auto-pause on, blocked and locked out.
+#include "app/engine/Displayed.h"
 #include "app/engine/Joined.h"
 #include "app/engine/Monitor.h"
+#include "core/Displayable.h"
 #include "core/LocaleText.h"
 #include "core/Rules.h"
 
@@ -17,7 +19,7 @@ constexpr double injectionAlertSpacing = 30; // seconds between two reports of o
 } // namespace
 
 void Monitor::scanInputs() {
-    std::vector<InputDevice> current = p_.machine.inputDevices();
+    std::vector<InputDevice> current = displayed(p_.machine.inputDevices());
     std::unordered_set<std::string> oldKeys, newKeys;
     for (const InputDevice& x : inputs_) {
         oldKeys.insert(x.key());
@@ -28,21 +30,27 @@ void Monitor::scanInputs() {
 
     const bool baseline = firstScan_ && knownInputs_.empty();
     bool knownChanged = false;
+    // Devices choose their names, so a flood of made-up ones could grow the settings without
+    // end: past the bound a device is not remembered, and is reported again when it returns.
+    const auto remember = [&](const std::string& key) {
+        if (knownInputs_.size() < maxStoredDevices) {
+            knownChanged |= knownInputs_.insert(key).second;
+        }
+    };
     for (const InputDevice& x : current) {
         const std::string key = x.key();
         if (oldKeys.contains(key)) {
             continue;
         }
         if (baseline || x.builtIn) {
-            knownChanged |= knownInputs_.insert(key).second;
+            remember(key);
         } else if (!knownInputs_.contains(key)) {
             const std::string kind = LocaleText::lowercased(x.kind);
             log(Event::Level::warning,
                 "New " + kind + " connected: " + x.name + " via " + x.transport +
                     ". If you didn't plug in a " + kind + ", unplug devices now.",
                 true);
-            knownInputs_.insert(key);
-            knownChanged = true;
+            remember(key);
         } else if (!firstScan_) {
             log(Event::Level::info,
                 "Connected: " + x.name + " (" + x.kind + ", " + x.transport + ")", false);
@@ -61,8 +69,10 @@ void Monitor::scanInputs() {
     inputs_ = std::move(current);
 }
 
-void Monitor::keyDown(const Keyboard& kb) {
-    const Timestamp now = p_.clock.now();
+void Monitor::keyDown(const Keyboard& kb, Timestamp pressedAt) {
+    // Presses are counted at the time the kernel stamped them: after a stall of the main loop a
+    // person's typing arrives all at once, but its presses keep their own times.
+    const Timestamp now = pressedAt;
     RateWindow& window =
         keyWindows_.try_emplace(kb.registryID, Rules::injectionWindow).first->second;
     window.add(1, now);
@@ -76,27 +86,37 @@ void Monitor::keyDown(const Keyboard& kb) {
     }
     lastInjectionAlert_[kb.registryID] = now;
 
-    std::vector<std::string> actions;
-    if (autoPause_) {
-        if (p_.keyboard.seize(kb.registryID)) {
-            actions.emplace_back("blocked its keystrokes");
-        }
-        if (p_.machine.lockScreen()) {
-            actions.emplace_back("locked your screen");
-        }
-    }
     char window15[16];
     std::snprintf(window15, sizeof window15, "%g", Rules::injectionWindow);
-    std::string text = "\u201c" + kb.name + "\u201d typed " +
+    std::string text = "\u201c" + displayable(kb.name) + "\u201d typed " +
                        std::to_string(static_cast<long long>(keys)) + " keys in " + window15 +
                        " seconds, faster than a person can. ";
-    if (!actions.empty()) {
-        text += "Vantrel " + joined(actions, " and ") + ". ";
-    } else if (!autoPause_) {
-        text += "Auto-pause is off. ";
+    if (!autoPause_) {
+        log(Event::Level::warning, text + "Auto-pause is off. Unplug it before you unlock.", true);
+        return;
     }
-    text += "Unplug it before you unlock.";
-    log(Event::Level::warning, std::move(text), true);
+    // The grab is immediate; the lock runs its tool off the main thread, and the report follows.
+    const bool blocked = p_.keyboard.seize(kb.registryID);
+    p_.scheduler.background([weak = std::weak_ptr<Monitor*>(self_), blocked, text = std::move(text),
+                             &machine = p_.machine]() -> Scheduler::Task {
+        std::vector<std::string> actions;
+        if (blocked) {
+            actions.emplace_back("blocked its keystrokes");
+        }
+        if (machine.lockScreen()) {
+            actions.emplace_back("locked your screen");
+        }
+        std::string line = text;
+        if (!actions.empty()) {
+            line += "Vantrel " + joined(actions, " and ") + ". ";
+        }
+        line += "Unplug it before you unlock.";
+        return [weak, line = std::move(line)] {
+            if (auto self = weak.lock()) {
+                (*self)->log(Event::Level::warning, line, true);
+            }
+        };
+    });
 }
 
 } // namespace vantrel

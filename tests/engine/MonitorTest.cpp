@@ -144,9 +144,11 @@ TEST(Monitor, WindowPreferencesAndTheScreenLock) {
     const std::size_t before = rig.monitor->events().size();
     rig.machine.state.results.lockScreen = false;
     rig.monitor->lockScreen();
+    rig.advance(0);
     EXPECT_EQ(rig.monitor->events().size(), before);
     rig.machine.state.results.lockScreen = true;
     rig.monitor->lockScreen();
+    rig.advance(0);
     EXPECT_EQ(rig.monitor->events().front().text, "You locked the screen from Vantrel.");
     EXPECT_EQ(rig.monitor->events().front().level, Event::Level::info);
     EXPECT_TRUE(rig.notifications.empty());
@@ -155,9 +157,8 @@ TEST(Monitor, WindowPreferencesAndTheScreenLock) {
                                                rig.scheduler, rig.scheduler},
                               start);
     int locks = 0;
-    rig.machine.setActionHook([&](const std::string& name, auto, auto) {
-        locks += name == "lockScreen" ? 1 : 0;
-    });
+    rig.machine.setActionHook(
+        [&](const std::string& name, auto, auto) { locks += name == "lockScreen" ? 1 : 0; });
     demo->lockScreen();
     EXPECT_EQ(locks, 0) << "a demo never touches the machine";
     EXPECT_TRUE(demo->events().empty());
@@ -197,8 +198,6 @@ TEST(Monitor, UnreadableStoredStateIsKeptAsideBeforeItIsReplaced) {
     EXPECT_EQ(asideCopies(rig.files.settings).size(), 1u);
 }
 
-TEST(Monitor, StoredSettingsLoadByTheirShape) {
-    struct Case {
 TEST(Monitor, ABaselineTakenWithoutTheApprovedDevicesIsAWarning) {
     struct Case {
         std::string stored; // empty: no file
@@ -281,6 +280,8 @@ TEST(Monitor, DevicesCanMakeItStoreAThousandAtMostAndNeverDropAnEstablishedOne) 
     }
 }
 
+TEST(Monitor, StoredSettingsLoadByTheirShape) {
+    struct Case {
         const char* stored;
         bool autoPause;
         std::map<std::string, std::vector<std::string>> known;
@@ -333,6 +334,42 @@ TEST(Monitor, KeystrokeGuardStartsOnlyWhenStoredOnAndAlreadyPermitted) {
     refused.monitor->setKeystrokeGuard(true);
     EXPECT_FALSE(refused.monitor->keystrokeGuardOn());
     EXPECT_EQ(refused.settings()["keystrokeGuard"], true);
+}
+
+// A person's typing that reaches the Monitor late and all at once, after the main loop stalled,
+// is judged by when each key went down; presses that really came in a burst still are an
+// injection.
+TEST(Monitor, KeyPressesAreJudgedByWhenTheyWereTyped) {
+    for (const double spacing : {0.125, 0.01}) {
+        SCOPED_TRACE(spacing);
+        Rig rig;
+        put(rig.files.settings, R"({"keystrokeGuard": true})");
+        rig.launch();
+        const Keyboard keys{7, "Keys", false, {}};
+        const Timestamp typed = rig.scheduler.now();
+        rig.advance(10);
+        for (int i = 0; i < 80; ++i) {
+            rig.keyboard.press(keys, typed + spacing * i);
+        }
+        rig.advance(0);
+        const auto& events = rig.monitor->events();
+        const bool injection = std::any_of(events.begin(), events.end(), [](const Event& e) {
+            return e.text.find("faster than a person") != std::string::npos;
+        });
+        EXPECT_EQ(injection, spacing < 0.05);
+    }
+}
+
+// Input devices name themselves: a flood of made-up ones cannot grow the settings without end.
+TEST(Monitor, RemembersABoundedNumberOfInputDevices) {
+    Rig rig;
+    for (int i = 0; i < 1100; ++i) {
+        rig.machine.state.inputs.push_back(
+            {"Keys " + std::to_string(i), "USB", 1, i, false, "Keyboard"});
+    }
+    rig.launch();
+    EXPECT_EQ(rig.monitor->knownInputs().size(), maxStoredDevices);
+    EXPECT_EQ(rig.settings()["knownInputs"].size(), maxStoredDevices);
 }
 
 TEST(Monitor, CyclesRunOnTheTimerOnDeviceChangesAndAfterASettlingDevice) {

@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QThread>
+#include <QThreadPool>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -60,6 +62,7 @@ struct View {
     UiRig rig;
     bool keepAlive = false;
     std::vector<bool> keepAliveCalls;
+    bool hookOnMainThread = true;
     std::unique_ptr<ContentView> view;
 
     void open(bool developer = false, bool expandFlagged = false) {
@@ -69,6 +72,8 @@ struct View {
                                .setKeepAlive =
                                    [this](bool on) {
                                        keepAliveCalls.push_back(on);
+                                       hookOnMainThread =
+                                           QThread::currentThread() == qApp->thread();
                                        return false; // the agent cannot be installed here
                                    },
                                .quit = {},
@@ -186,6 +191,7 @@ TEST(ContentView, RowsWorstFirstWithStableTiesAndLevelTexts) {
     EXPECT_EQ(textOf(rows[0], "summary"), keyboard.summary);
     EXPECT_EQ(textOf(rows[1], "summary"), "<none>") << "no summary for a safe device";
     EXPECT_EQ(textOf(rows[1], "title"), stick.title);
+    EXPECT_EQ(textOf(rows[1], "name"), "\u2068Stick A\u2069");
 
     // Only the blocked device waits for the user, with or without a prompt showing.
     for (const auto* row : rows) {
@@ -278,9 +284,11 @@ TEST(ContentView, SettingsMenuAndTheKeepRunningSwitchShowingWhatTheAgentReports)
                                   "", "Developer mode", "", "Quit Vantrel"}));
     QAction* always = gear->menu()->actions()[0];
     EXPECT_FALSE(always->isChecked());
-    always->trigger(); // asks for on; the agent cannot be installed
+    always->trigger(); // asks for on, off the main thread; the agent cannot be installed
+    QThreadPool::globalInstance()->waitForDone();
     QApplication::processEvents();
     EXPECT_EQ(v.keepAliveCalls, std::vector<bool>{true});
+    EXPECT_FALSE(v.hookOnMainThread) << "systemctl must not hold up the window";
     gear = v.view->findChild<QToolButton*>(QStringLiteral("settings"));
     EXPECT_FALSE(gear->menu()->actions()[0]->isChecked()) << "it returns to off";
 
