@@ -16,22 +16,6 @@ using namespace vantrel;
 
 namespace {
 
-// The code points of `text`; none when it is not valid UTF-8.
-std::optional<std::vector<UChar32>> codePoints(std::string_view text) {
-    std::vector<UChar32> points;
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    const auto length = static_cast<std::int32_t>(text.size());
-    for (std::int32_t at = 0; at < length;) {
-        UChar32 c = 0;
-        U8_NEXT(bytes, at, length, c);
-        if (c < 0) {
-            return std::nullopt;
-        }
-        points.push_back(c);
-    }
-    return points;
-}
-
 bool hidden(UChar32 c) {
     if (c == 0x200C || c == 0x200D) {
         return false;
@@ -46,7 +30,7 @@ bool hidden(UChar32 c) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input = fuzz::text(data, size);
     const std::string shown = displayable(input);
-    const auto points = codePoints(shown);
+    const auto points = fuzz::codePoints(shown);
     fuzz::require(points.has_value(), "a displayable string is valid UTF-8");
     fuzz::require(points->size() <= displayableLength, "a displayable string is bounded");
     for (const UChar32 c : *points) {
@@ -55,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fuzz::require(displayable(shown) == shown, "a displayable string is its own displayable form");
 
-    const auto given = codePoints(input);
+    const auto given = fuzz::codePoints(input);
     const bool plain =
         given && given->size() <= displayableLength &&
         std::none_of(given->begin(), given->end(), [](UChar32 c) {

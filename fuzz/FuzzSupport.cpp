@@ -67,17 +67,19 @@ std::vector<fs::path> filesNamed(const fs::path& folder, std::string_view part) 
     return found;
 }
 
-bool validUTF8(std::string_view text) {
+std::optional<std::vector<std::int32_t>> codePoints(std::string_view text) {
+    std::vector<std::int32_t> points;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     const auto length = static_cast<std::int32_t>(text.size());
     for (std::int32_t at = 0; at < length;) {
         UChar32 c = 0;
         U8_NEXT(bytes, at, length, c);
         if (c < 0) {
-            return false;
+            return std::nullopt;
         }
+        points.push_back(c);
     }
-    return true;
+    return points;
 }
 
 std::vector<std::string_view> split(std::string_view text, char separator) {

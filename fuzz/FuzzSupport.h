@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,8 +34,14 @@ std::string readFile(const std::filesystem::path& file);
 std::vector<std::filesystem::path> filesNamed(const std::filesystem::path& folder,
                                               std::string_view part);
 
-// Whether `text` is well-formed UTF-8 (ICU's decoder is the judge, not our own repair code).
-bool validUTF8(std::string_view text);
+// The code points of `text`; none when it is not well-formed UTF-8 (ICU's decoder is the judge,
+// not our own repair code).
+std::optional<std::vector<std::int32_t>> codePoints(std::string_view text);
+
+// Whether `text` is well-formed UTF-8.
+inline bool validUTF8(std::string_view text) {
+    return codePoints(text).has_value();
+}
 
 // `text` cut at every `separator`: one more part than there are separators.
 std::vector<std::string_view> split(std::string_view text, char separator);
