@@ -64,7 +64,12 @@ void Monitor::changed() {
 }
 
 Scheduler::Task Monitor::guarded(std::function<void(Monitor&)> task) {
-    return [weak = std::weak_ptr<Monitor*>(self_), task = std::move(task)] {
+    return onMonitor(self_, std::move(task));
+}
+
+Scheduler::Task Monitor::onMonitor(std::weak_ptr<Monitor*> weak,
+                                   std::function<void(Monitor&)> task) {
+    return [weak = std::move(weak), task = std::move(task)] {
         if (auto self = weak.lock()) {
             task(**self);
         }
@@ -243,11 +248,9 @@ void Monitor::lockScreen() {
             if (!machine.lockScreen()) {
                 return {};
             }
-            return [weak] {
-                if (auto self = weak.lock()) {
-                    (*self)->log(Event::Level::info, "You locked the screen from Vantrel.", false);
-                }
-            };
+            return onMonitor(weak, [](Monitor& m) {
+                m.log(Event::Level::info, "You locked the screen from Vantrel.", false);
+            });
         });
 }
 

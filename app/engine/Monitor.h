@@ -194,6 +194,10 @@ class Monitor {
     void changed();
     // Runs `task` on the main thread later, unless this Monitor is gone by then.
     Scheduler::Task guarded(std::function<void(Monitor&)> task);
+    // The same for the Monitor `weak` names; it touches no Monitor, so that background work can
+    // make its hand-back with it.
+    static Scheduler::Task onMonitor(std::weak_ptr<Monitor*> weak,
+                                     std::function<void(Monitor&)> task);
 
     MonitorProviders p_;
     SettingsStore settings_;

@@ -111,11 +111,9 @@ void Monitor::keyDown(const Keyboard& kb, Timestamp pressedAt) {
             line += "Vantrel " + joined(actions, " and ") + ". ";
         }
         line += "Unplug it before you unlock.";
-        return [weak, line = std::move(line)] {
-            if (auto self = weak.lock()) {
-                (*self)->log(Event::Level::warning, line, true);
-            }
-        };
+        return onMonitor(weak, [line = std::move(line)](Monitor& m) {
+            m.log(Event::Level::warning, line, true);
+        });
     });
 }
 

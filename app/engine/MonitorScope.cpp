@@ -72,11 +72,8 @@ void Monitor::goneOutOfScope(const USBDevice& d, const std::vector<Capability>& 
                     report.ejected.push_back(disk);
                 }
             }
-            return [weak, report = std::move(report)] {
-                if (auto self = weak.lock()) {
-                    (*self)->reportOutOfScope(report);
-                }
-            };
+            return onMonitor(
+                weak, [report = std::move(report)](Monitor& m) { m.reportOutOfScope(report); });
         });
     } else {
         reportOutOfScope(report);
@@ -153,13 +150,10 @@ void Monitor::ejectDisks(const USBDevice& d) {
                 ejected.push_back(disk);
             }
         }
-        return [weak, text = ejected.empty()
-                                 ? "Couldn't eject the disks of " + label + "."
-                                 : "Ejected " + joined(ejected, ", ") + " from " + label + "."] {
-            if (auto self = weak.lock()) {
-                (*self)->log(Event::Level::info, text, false);
-            }
-        };
+        const std::string text = ejected.empty()
+                                     ? "Couldn't eject the disks of " + label + "."
+                                     : "Ejected " + joined(ejected, ", ") + " from " + label + ".";
+        return onMonitor(weak, [text](Monitor& m) { m.log(Event::Level::info, text, false); });
     });
 }
 
@@ -198,11 +192,9 @@ void Monitor::switchNetwork(const USBDevice& d, bool on) {
             }
             s.ok = s.connection && machine.setNetworkService(*s.connection, on);
         }
-        return [weak, switches = std::move(switches), key, label, on] {
-            if (auto self = weak.lock()) {
-                (*self)->networkSwitched(key, label, on, switches);
-            }
-        };
+        return onMonitor(weak, [switches = std::move(switches), key, label, on](Monitor& m) {
+            m.networkSwitched(key, label, on, switches);
+        });
     });
 }
 
