@@ -72,9 +72,13 @@ std::filesystem::path path(std::string_view absolute) {
 }
 
 std::optional<std::string> read(const std::filesystem::path& file, std::size_t limit) {
+    return read(AT_FDCWD, file.c_str(), limit);
+}
+
+std::optional<std::string> read(int folder, const char* file, std::size_t limit) {
     // Non-blocking, so that a FIFO put where an attribute should be cannot hold the caller; the
     // type check below then refuses it (and every device node) before anything is read.
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::openat(folder, file, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         return std::nullopt;
     }

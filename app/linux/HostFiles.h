@@ -23,6 +23,9 @@ std::filesystem::path path(std::string_view absolute);
 std::optional<std::string> read(const std::filesystem::path& file,
                                 std::size_t limit = attributeLimit);
 
+// The same for `file` relative to the folder open as `folder` (O_PATH is enough).
+std::optional<std::string> read(int folder, const char* file, std::size_t limit);
+
 // `bytes` with every ill-formed UTF-8 sequence replaced by U+FFFD.
 std::string repairedUTF8(std::string_view bytes);
 

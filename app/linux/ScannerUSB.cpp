@@ -19,6 +19,7 @@
 // resolves) or listed with what could still be read.
 #include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
+#include "app/linux/UsbDescriptors.h"
 #include "core/LocaleText.h"
 
 #include <algorithm>
@@ -242,6 +243,15 @@ void describe(int folder, std::string_view name, const std::vector<std::string_v
     device.serial = HostFiles::quickAttribute(folder, "serial").value_or("");
     device.locationID = locationOf(name, folder);
     device.blocked = HostFiles::quickAttribute(folder, "authorized") == "0";
+    // A device held back has no interface folders yet; the descriptors it sent say what its
+    // interfaces will claim once it is let in.
+    if (device.blocked && interfaces.empty()) {
+        if (const auto raw = HostFiles::read(folder, "descriptors", UsbDescriptors::readLimit)) {
+            for (const auto& pair : UsbDescriptors::interfaceClasses(*raw)) {
+                found.pairs.push_back(pair);
+            }
+        }
+    }
 }
 
 // The device of the bus folder's link `name` with its interfaces `interfaces`; none when it is
