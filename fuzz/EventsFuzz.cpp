@@ -10,10 +10,8 @@ using namespace vantrel;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input = fuzz::text(data, size);
-    const auto folder = fuzz::scratch() / "events";
-    fuzz::emptyFolder(folder);
-    const auto file = folder / "events.json";
-    fuzz::writeFile(file, input);
+    const auto file = fuzz::freshFile("events", "events.json", input);
+    const auto folder = file.parent_path();
 
     EventStore store(file);
     const auto events = store.load();

@@ -51,6 +51,15 @@ void writeFile(const fs::path& file, std::string_view bytes) {
     require(!error && out.good(), "a scratch file can be written");
 }
 
+std::filesystem::path freshFile(std::string_view folder, std::string_view leaf,
+                                std::string_view bytes) {
+    const auto path = scratch() / folder;
+    emptyFolder(path);
+    const auto file = path / leaf;
+    writeFile(file, bytes);
+    return file;
+}
+
 std::string readFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

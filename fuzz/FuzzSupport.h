@@ -27,6 +27,10 @@ void emptyFolder(const std::filesystem::path& folder);
 // `file` holding exactly `bytes`, its folders made on the way; aborts when it cannot be written.
 void writeFile(const std::filesystem::path& file, std::string_view bytes);
 
+// The file `leaf` holding exactly `bytes`, alone in the emptied scratch folder `folder`.
+std::filesystem::path freshFile(std::string_view folder, std::string_view leaf,
+                                std::string_view bytes);
+
 // The bytes of `file`; empty when it cannot be read.
 std::string readFile(const std::filesystem::path& file);
 

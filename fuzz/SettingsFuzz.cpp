@@ -3,6 +3,7 @@
 // the write succeeds and reads back; what was readable survives it unchanged; what was not is
 // kept aside byte for byte; a decoded history encodes to itself.
 #include "app/engine/SettingsStore.h"
+#include "app/engine/StoredJSON.h"
 #include "core/DeviceHistory.h"
 #include "fuzz/FuzzSupport.h"
 
@@ -20,7 +21,8 @@ std::optional<DeviceHistories> histories(const nlohmann::json& stored) {
     if (!stored.is_string()) {
         return historiesFromJSON(stored);
     }
-    const auto parsed = nlohmann::json::parse(stored.get<std::string>(), nullptr, false);
+    // Read as the Monitor reads it, with the nesting of stored files bounded.
+    const auto parsed = StoredJSON::parse(stored.get<std::string>());
     return parsed.is_discarded() ? std::nullopt : historiesFromJSON(parsed);
 }
 
@@ -28,10 +30,8 @@ std::optional<DeviceHistories> histories(const nlohmann::json& stored) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input = fuzz::text(data, size);
-    const auto folder = fuzz::scratch() / "settings";
-    fuzz::emptyFolder(folder);
-    const auto file = folder / "defaults.json";
-    fuzz::writeFile(file, input);
+    const auto file = fuzz::freshFile("settings", "defaults.json", input);
+    const auto folder = file.parent_path();
 
     SettingsStore first(file);
     if (const auto* stored = first.value("deviceHistory")) {
