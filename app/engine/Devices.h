@@ -23,6 +23,9 @@ struct USBDevice {
     std::int64_t locationID = 0;
     std::vector<Capability> caps; // each at most once, in Capability order
     bool blocked = false;         // held back by the kernel until the user allows it
+    // Held back by an explicit rule of the device policy: the administrator's decision, which
+    // nobody is asked about.
+    bool policyHeld = false;
     std::vector<std::string> serialPaths;
     std::vector<std::string> disks;
     std::vector<std::string> netNames;

@@ -133,6 +133,16 @@ class Monitor {
     bool keystrokeGuardPreferred() const;
     // Whether the keyboards may be watched, asked of the keyboard watcher now.
     bool inputMonitoringPermitted() const;
+    // Whether a device policy engine answers, so that the prompt can be answered here.
+    bool canAllow() const { return canAllow_; }
+    // The answer to the open prompt, "Allow" or "Don't Allow"; nothing when no prompt is open.
+    void allowPrompt();
+    void refusePrompt();
+    // "Hold new devices while locked" (the stored "holdWhileLocked"), and whether this user may
+    // turn it on without a password prompt, asked of the machine now.
+    bool holdWhileLocked() const { return holdWhileLocked_; }
+    void setHoldWhileLocked(bool on);
+    bool mayHoldWhileLocked() const;
     // "Lock screen now": locks the session and logs it; does nothing in demo mode, and logs
     // nothing when the lock did not happen.
     void lockScreen();
@@ -221,6 +231,8 @@ class Monitor {
     bool autoPause_ = true;
     bool keystrokeGuardOn_ = false;
     bool developerMode_ = false;
+    bool canAllow_ = false;
+    bool holdWhileLocked_ = false;
 
     // Not published.
     std::optional<Timestamp> clock_; // a fixed time for scoring, set only in demo mode

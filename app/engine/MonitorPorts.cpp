@@ -88,3 +88,16 @@ void Monitor::updateTrustRequest() {
 }
 
 } // namespace vantrel
+
+namespace vantrel {
+
+void Monitor::allowPrompt() {}
+void Monitor::refusePrompt() {}
+void Monitor::setHoldWhileLocked(bool on) {
+    holdWhileLocked_ = on;
+}
+bool Monitor::mayHoldWhileLocked() const {
+    return p_.machine.mayHoldWhileLocked();
+}
+
+} // namespace vantrel

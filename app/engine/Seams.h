@@ -16,8 +16,9 @@
 namespace vantrel {
 
 // Every probe and system action the Monitor uses. The probes are called on the main thread; the
-// actions that run a tool (serviceName, ejectDisk, setNetworkService, lockScreen) run on a
-// background thread, several at once, so that a slow tool never holds up the main thread.
+// actions that run a tool or wait for a service (serviceName, ejectDisk, setNetworkService,
+// lockScreen, allowDevice) run on a background thread, several at once, so that a slow tool never
+// holds up the main thread.
 class Machine {
   public:
     virtual ~Machine() = default;
@@ -39,6 +40,20 @@ class Machine {
     virtual bool ejectDisk(const std::string& disk) = 0;
     virtual bool setNetworkService(const std::string& service, bool on) = 0;
     virtual bool lockScreen() = 0;
+
+    // The device policy engine, which holds new devices back until someone lets them in.
+    // Whether one answers that can let a held-back device in; cheap, asked every cycle.
+    virtual bool canAllow() = 0;
+    // Lets a held-back device in: for this connection only, or with `permanent` also whenever it
+    // is plugged in again. False when refused, not found or not answered in time.
+    virtual bool allowDevice(const USBDevice& device, bool permanent) = 0;
+    // Whether this user may hold new devices while the screen is locked without being asked for
+    // a password; cheap.
+    virtual bool mayHoldWhileLocked() = 0;
+    // Holds every new device back while the session is locked (on) or stops doing so (off).
+    virtual void holdWhileLocked(bool on) = 0;
+    // Whether new devices are being held back now because the session is locked.
+    virtual bool holdingWhileLocked() = 0;
 };
 
 // The part of the keyboard watcher the Monitor uses.

@@ -6,7 +6,8 @@
 namespace vantrel {
 
 std::vector<USBDevice> LinuxMachine::usbDevices() {
-    return Scanner::usbDevices();
+    return policy_ != nullptr && policy_->answers() ? Scanner::usbDevices(policy_->heldByRule())
+                                                    : Scanner::usbDevices();
 }
 
 std::vector<InputDevice> LinuxMachine::inputDevices() {
@@ -14,7 +15,7 @@ std::vector<InputDevice> LinuxMachine::inputDevices() {
 }
 
 std::vector<PortInfo> LinuxMachine::ports() {
-    return Scanner::ports();
+    return Scanner::ports(policy_ != nullptr && policy_->answers());
 }
 
 bool LinuxMachine::openNetworkStore() {
@@ -56,6 +57,32 @@ bool LinuxMachine::setNetworkService(const std::string& service, bool on) {
 
 bool LinuxMachine::lockScreen() {
     return Actions::lockScreen();
+}
+
+bool LinuxMachine::canAllow() {
+    return policy_ != nullptr && policy_->answers();
+}
+
+bool LinuxMachine::allowDevice(const USBDevice& device, bool permanent) {
+    if (policy_ == nullptr) {
+        return false;
+    }
+    const auto name = Scanner::kernelName(device.id);
+    return name && policy_->allow(*name, permanent);
+}
+
+bool LinuxMachine::mayHoldWhileLocked() {
+    return policy_ != nullptr && policy_->mayHoldWhileLocked();
+}
+
+void LinuxMachine::holdWhileLocked(bool on) {
+    if (policy_ != nullptr) {
+        policy_->holdWhileLocked(on);
+    }
+}
+
+bool LinuxMachine::holdingWhileLocked() {
+    return policy_ != nullptr && policy_->holdingWhileLocked();
 }
 
 } // namespace vantrel

@@ -1,13 +1,18 @@
 // The machine as the Monitor sees it on Linux: the probes read sysfs and procfs through the
-// Scanner functions; the system actions run the desktop's tools through Actions.
+// Scanner functions; the system actions run the desktop's tools through Actions, and the device
+// policy daemon, where one is given, holds new devices back and lets them in.
 #pragma once
 
 #include "app/engine/Seams.h"
+#include "app/linux/DevicePolicy.h"
 
 namespace vantrel {
 
 class LinuxMachine final : public Machine {
   public:
+    // `policy`, when given, must outlive the machine.
+    explicit LinuxMachine(DevicePolicy* policy = nullptr) : policy_(policy) {}
+
     std::vector<USBDevice> usbDevices() override;
     std::vector<InputDevice> inputDevices() override;
     std::vector<PortInfo> ports() override;
@@ -24,6 +29,15 @@ class LinuxMachine final : public Machine {
     bool ejectDisk(const std::string& disk) override;
     bool setNetworkService(const std::string& service, bool on) override;
     bool lockScreen() override;
+
+    bool canAllow() override;
+    bool allowDevice(const USBDevice& device, bool permanent) override;
+    bool mayHoldWhileLocked() override;
+    void holdWhileLocked(bool on) override;
+    bool holdingWhileLocked() override;
+
+  private:
+    DevicePolicy* policy_;
 };
 
 } // namespace vantrel

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,11 @@ namespace vantrel::Scanner {
 // locationID (a stable sort, so equal locations keep the order of the walk over
 // /sys/bus/usb/devices, which goes by name). Root hubs (usbN) are the host controllers' stand-ins
 // and are not listed. Empty when /sys/bus/usb/devices cannot be read.
-std::vector<USBDevice> usbDevices();
+// Devices held back whose kernel names (1-1.4) are in `heldByRule` are marked policyHeld.
+std::vector<USBDevice> usbDevices(const std::set<std::string>& heldByRule = {});
+
+// The kernel name (1-1.4) of the device whose record has `id`, while it is still attached.
+std::optional<std::string> kernelName(std::uint64_t id);
 
 // ---- Input devices and ports ------------------------------------------------------------------
 
@@ -38,8 +44,9 @@ struct KeyboardNode {
 // Every input device that is a keyboard, in the kernel's registration order, unmerged.
 std::vector<KeyboardNode> keyboardNodes();
 
-// The physical USB ports, Type-C connectors and hot-plug root-hub ports, sorted by id.
-std::vector<PortInfo> ports();
+// The physical USB ports, Type-C connectors and hot-plug root-hub ports, sorted by id. With
+// `policyEngine`, a daemon holds new devices back by policy, so every device let in was allowed.
+std::vector<PortInfo> ports(bool policyEngine = false);
 
 // ---- Network ----------------------------------------------------------------------------------
 

@@ -324,7 +324,8 @@ void addRootHubPorts(Bus& bus, std::map<std::string, PortInfo>& found) {
 
 } // namespace
 
-std::vector<PortInfo> ports() {
+std::vector<PortInfo> ports(bool policyEngine) {
+    (void)policyEngine;
     Bus bus;
     std::map<std::string, PortInfo> found; // by description: a later port replaces an earlier one
     addTypeCPorts(bus, found);

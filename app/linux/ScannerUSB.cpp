@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -340,7 +341,7 @@ void gatherClass(std::string_view cls,
 
 } // namespace
 
-std::vector<USBDevice> usbDevices() {
+std::vector<USBDevice> usbDevices(const std::set<std::string>& heldByRule) {
     const std::string busFolder = HostFiles::path("/sys/bus/usb/devices").string();
     std::vector<std::string> names;
     std::vector<std::string> interfaces;
@@ -387,6 +388,7 @@ std::vector<USBDevice> usbDevices() {
     devices.reserve(found.size());
     for (auto& one : found) {
         USBDevice& device = one.record;
+        device.policyHeld = device.blocked && heldByRule.contains(one.name);
         for (const Capability capability : Capability::allCases()) {
             if (std::any_of(one.pairs.begin(), one.pairs.end(), [&](const auto& pair) {
                     return Capability::from(pair.first, pair.second) == capability;
@@ -403,6 +405,22 @@ std::vector<USBDevice> usbDevices() {
         return a.locationID < b.locationID;
     });
     return devices;
+}
+
+std::optional<std::string> kernelName(std::uint64_t id) {
+    const std::string busFolder = HostFiles::path("/sys/bus/usb/devices").string();
+    for (const auto& entry : HostFiles::entries(busFolder)) {
+        const std::string_view name = entry.name;
+        if (name.find(':') != std::string_view::npos || name.starts_with("usb")) {
+            continue;
+        }
+        struct stat info {};
+        if (::stat((busFolder + '/' + entry.name).c_str(), &info) == 0 &&
+            static_cast<std::uint64_t>(info.st_ino) == id) {
+            return entry.name;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace vantrel::Scanner

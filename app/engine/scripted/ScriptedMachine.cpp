@@ -76,6 +76,12 @@ bool ScriptedMachine::lockScreen() {
     return state.results.lockScreen;
 }
 
+bool ScriptedMachine::allowDevice(const USBDevice& device, bool /*permanent*/) {
+    const bool ok = lookup(state.results.allowDevice, device.id, true);
+    report("allowDevice", nlohmann::json::array({device.id}), ok);
+    return ok;
+}
+
 bool ScriptedKeyboardWatcher::seize(std::uint64_t registryID) {
     const bool ok = lookup(machine_.state.results.seize, registryID, true);
     machine_.report("seize", nlohmann::json::array({registryID}), ok);

@@ -23,6 +23,7 @@ struct MachineResults {
     std::map<std::string, std::optional<std::string>> serviceName; // by interface
     std::map<std::string, bool> setNetworkService;                 // by service
     std::map<std::uint64_t, bool> seize;                           // by keyboard registry id
+    std::map<std::uint64_t, bool> allowDevice;                     // by USB device id
 };
 
 struct MachineState {
@@ -35,6 +36,7 @@ struct MachineState {
     std::map<std::string, std::vector<std::string>> serialUsers; // by serial path
     std::map<std::string, std::vector<std::string>> volumes;     // by whole-disk name
     bool inputAccess = true;
+    bool canAllow = true; // a device policy engine answers
     MachineResults results;
 };
 
@@ -65,6 +67,12 @@ class ScriptedMachine final : public Machine {
     bool ejectDisk(const std::string& disk) override;
     bool setNetworkService(const std::string& service, bool on) override;
     bool lockScreen() override;
+
+    bool canAllow() override { return state.canAllow; }
+    bool allowDevice(const USBDevice& device, bool permanent) override;
+    bool mayHoldWhileLocked() override { return false; }
+    void holdWhileLocked(bool) override {}
+    bool holdingWhileLocked() override { return false; }
 
   private:
     ActionHook hook_;
