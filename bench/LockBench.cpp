@@ -67,6 +67,13 @@ struct TimedMachine final : Machine {
         lockedAt = SteadyClock::now().time_since_epoch().count();
         return real.lockScreen();
     }
+    bool canAllow() override { return false; }
+    bool allowDevice(const USBDevice& device, bool permanent) override {
+        return real.allowDevice(device, permanent);
+    }
+    bool mayHoldWhileLocked() override { return false; }
+    void holdWhileLocked(bool /*on*/) override {}
+    bool holdingWhileLocked() override { return false; }
 };
 
 void BM_LockBeforeAStallingEject(benchmark::State& state) {

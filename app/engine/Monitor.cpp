@@ -33,6 +33,9 @@ Monitor::Monitor(MonitorProviders providers, MonitorFiles files, Trace trace)
         keystrokeGuardOn_ = p_.keyboard.running();
     }
 
+    if (holdWhileLocked_) {
+        p_.machine.holdWhileLocked(true);
+    }
     runCycle("start");
     p_.scheduler.every(cycleInterval, [weak = std::weak_ptr<Monitor*>(self_)] {
         if (auto self = weak.lock()) {
@@ -83,6 +86,10 @@ void Monitor::deviceChanged() {
 void Monitor::runCycle(std::string_view reason) {
     if (trace_.cycle) {
         trace_.cycle(reason);
+    }
+    if (persists_) {
+        canAllow_ = p_.machine.canAllow();
+        holdingWhileLocked_ = p_.machine.holdingWhileLocked();
     }
     scanUSB();
     scanInputs();
@@ -157,6 +164,7 @@ void Monitor::loadSettings() {
 
     autoPause_ = settings_.boolean("autoPause").value_or(true);
     developerMode_ = settings_.boolean("developerMode").value_or(false);
+    holdWhileLocked_ = settings_.boolean("holdWhileLocked").value_or(false);
 }
 
 void Monitor::saveKnownUSB() {
@@ -220,6 +228,7 @@ void Monitor::showDemo(DemoState state) {
     knownUSB_ = std::move(state.knownUSB);
     autoPause_ = state.autoPause;
     keystrokeGuardOn_ = state.keystrokeGuardOn;
+    canAllow_ = state.canAllow;
     changed();
 }
 

@@ -77,6 +77,7 @@ class Monitor {
         std::map<std::string, std::vector<std::string>> knownUSB;
         bool autoPause = true;
         bool keystrokeGuardOn = false;
+        bool canAllow = true;
     };
     // Replaces the published state of a demo Monitor (the advice follows the request); a
     // Monitor that persists ignores it.
@@ -164,6 +165,13 @@ class Monitor {
     void scanInputs();
     void scanPorts();
     void updateTrustRequest();
+    // While new devices are held because the session is locked: lets keyboards, mice and hubs
+    // in for this connection, so that nobody is locked out of their own machine.
+    void letInWhileLocked();
+    // Closes the prompt: the panel hides and the request and its advice are gone.
+    void endTrustRequest();
+    // The label the prompt's lines use for what it asks about.
+    std::string requestedWhat(std::string_view none) const;
     void scanNetwork();
     void watchActivity();
     void keyDown(const Keyboard& keyboard, Timestamp pressedAt);
@@ -252,6 +260,14 @@ class Monitor {
     std::map<std::string, std::vector<std::string>> mountedVolumes_;
     std::map<std::uint64_t, RateWindow> keyWindows_;
     std::map<std::uint64_t, Timestamp> lastInjectionAlert_;
+    // The USB devices the open prompt asks about; those the user chose "Don't Allow" for, not
+    // asked about again while they stay plugged in; those tried while the session was locked.
+    std::vector<std::uint64_t> requestIDs_;
+    std::set<std::uint64_t> refused_;
+    std::set<std::uint64_t> lockAllowed_;
+    std::set<std::uint64_t> allowed_; // let in by "Allow", waiting for a scan to see it
+    bool allowing_ = false;           // an "Allow" is on its way to the policy engine
+    bool holdingWhileLocked_ = false; // as the machine said at this cycle
     // The connection taken down on each paused interface, by device key and interface name.
     std::map<std::pair<std::string, std::string>, std::string> pausedConnections_;
     std::map<std::string, IfCounters> prevCounters_;

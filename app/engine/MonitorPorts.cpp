@@ -23,21 +23,51 @@ void Monitor::scanPorts() {
 }
 
 void Monitor::updateTrustRequest() {
+    // A device refused stays refused while it stays plugged in; plugged in again it is new.
+    std::erase_if(refused_, [&](std::uint64_t id) {
+        return std::none_of(usb_.begin(), usb_.end(),
+                            [&](const USBDevice& d) { return d.id == id; });
+    });
+    for (auto* ids : {&lockAllowed_, &allowed_}) {
+        std::erase_if(*ids, [&](std::uint64_t id) {
+            return std::none_of(usb_.begin(), usb_.end(),
+                                [&](const USBDevice& d) { return d.id == id; });
+        });
+    }
+    if (holdingWhileLocked_) {
+        letInWhileLocked();
+    }
+
     const auto pending =
         std::find_if(ports_.begin(), ports_.end(), [](const PortInfo& p) { return p.pending; });
-    if (pending != ports_.end()) {
+    bool anyBlocked = false;
+    std::vector<const USBDevice*> asked;
+    for (const USBDevice& d : usb_) {
+        if (!d.blocked) {
+            continue;
+        }
+        anyBlocked = true;
+        // The administrator's rule and the user's "Don't Allow" are answers already.
+        if (!d.policyHeld && !refused_.contains(d.id)) {
+            asked.push_back(&d);
+        }
+    }
+    // While the session is locked nobody can answer: the prompt waits for the unlock.
+    const bool open = pending != ports_.end() && (!asked.empty() || !anyBlocked) &&
+                      !(holdingWhileLocked_ && !trustRequest_);
+    if (open) {
         TrustRequest request{pending->name, {}};
-        for (const USBDevice& d : usb_) {
-            if (!d.blocked) {
-                continue;
-            }
+        std::vector<std::uint64_t> ids;
+        for (const USBDevice* d : asked) {
             std::optional<DeviceHistory> stored;
-            if (auto it = history_.find(d.key()); it != history_.end()) {
+            if (auto it = history_.find(d->key()); it != history_.end()) {
                 stored = it->second;
             }
             request.devices.push_back(
-                PendingDevice{d.name, d.vendor, d.vendorID, d.productID, d.caps, stored});
+                PendingDevice{d->name, d->vendor, d->vendorID, d->productID, d->caps, stored});
+            ids.push_back(d->id);
         }
+        requestIDs_ = std::move(ids);
         if (trustRequest_ == request) {
             return;
         }
@@ -48,12 +78,10 @@ void Monitor::updateTrustRequest() {
         p_.panel.show(request);
         if (fresh) {
             const TrustScore trust = Trust::score(request, now).trust;
-            const std::string what =
-                request.devices.empty() ? "a device" : request.devices.front().label();
             log(trust.level == TrustScore::Level::danger ? Event::Level::warning
                                                          : Event::Level::info,
-                PlatformText::words("{os} asked whether to allow ") + what + " on " +
-                    pending->name + ". Trust score " + std::to_string(trust.score) + ": " +
+                PlatformText::words("{os} asked whether to allow ") + requestedWhat("a device") +
+                    " on " + pending->name + ". Trust score " + std::to_string(trust.score) + ": " +
                     trust.title + ". " + trust.summary,
                 false);
         }
@@ -63,41 +91,146 @@ void Monitor::updateTrustRequest() {
     if (!trustRequest_) {
         return;
     }
-    const std::string what =
-        trustRequest_->devices.empty() ? "the device" : trustRequest_->devices.front().label();
+    const std::string what = requestedWhat("the device");
     const auto port = std::find_if(ports_.begin(), ports_.end(), [&](const PortInfo& p) {
         return p.name == trustRequest_->portName;
     });
-    if (port != ports_.end()) {
-        if (port->authorization == "Authorized") {
-            log(Event::Level::info,
-                "You allowed " + what + " on " + trustRequest_->portName +
-                    ". Vantrel is now watching what it does.",
-                false);
-        } else if (port->connected) {
-            log(Event::Level::info,
-                "You chose Don't Allow for " + what +
-                    ". It can still charge, but can't exchange data.",
-                false);
-        }
+    // A port listed only while a device behind it is held back is gone once it is let in: the
+    // devices themselves then tell the answer.
+    const bool letIn =
+        port != ports_.end()
+            ? port->authorization == "Authorized"
+            : !requestIDs_.empty() &&
+                  std::all_of(requestIDs_.begin(), requestIDs_.end(), [&](std::uint64_t id) {
+                      return std::any_of(usb_.begin(), usb_.end(), [&](const USBDevice& d) {
+                          return d.id == id && !d.blocked;
+                      });
+                  });
+    if (letIn) {
+        log(Event::Level::info,
+            "You allowed " + what + " on " + trustRequest_->portName +
+                ". Vantrel is now watching what it does.",
+            false);
+    } else if (port != ports_.end() && port->connected) {
+        log(Event::Level::info,
+            "You chose Don't Allow for " + what + ". It can still charge, but can't exchange data.",
+            false);
     }
+    endTrustRequest();
+}
+
+void Monitor::endTrustRequest() {
     trustRequest_.reset();
     advice_.reset();
+    requestIDs_.clear();
     p_.panel.hide();
     changed();
 }
 
-} // namespace vantrel
-
-namespace vantrel {
-
-void Monitor::allowPrompt() {}
-void Monitor::refusePrompt() {}
-void Monitor::setHoldWhileLocked(bool on) {
-    holdWhileLocked_ = on;
+std::string Monitor::requestedWhat(std::string_view none) const {
+    return !trustRequest_ || trustRequest_->devices.empty()
+               ? std::string(none)
+               : trustRequest_->devices.front().label();
 }
+
+void Monitor::allowPrompt() {
+    if (!persists_ || !trustRequest_ || allowing_ || !canAllow_) {
+        return;
+    }
+    std::vector<USBDevice> devices;
+    for (const USBDevice& d : usb_) {
+        if (std::find(requestIDs_.begin(), requestIDs_.end(), d.id) != requestIDs_.end() &&
+            !allowed_.contains(d.id)) {
+            devices.push_back(d);
+        }
+    }
+    if (devices.empty()) {
+        return;
+    }
+    allowing_ = true;
+    // Let in for good, as a remembered accessory is: the policy engine also remembers the device,
+    // so that it is not held back the next time. The prompt stays open until a scan sees it in.
+    p_.scheduler.background([weak = std::weak_ptr<Monitor*>(self_), &machine = p_.machine,
+                             devices = std::move(devices), what = requestedWhat("the device")] {
+        bool ok = true;
+        std::vector<std::uint64_t> allowed;
+        for (const USBDevice& device : devices) {
+            if (machine.allowDevice(device, true)) {
+                allowed.push_back(device.id);
+            } else {
+                ok = false;
+            }
+        }
+        return onMonitor(weak, [ok, what, allowed](Monitor& m) {
+            m.allowing_ = false;
+            m.allowed_.insert(allowed.begin(), allowed.end());
+            if (!ok) {
+                m.log(Event::Level::warning, "Couldn't allow " + what + ". It is still held back.",
+                      false);
+            }
+        });
+    });
+}
+
+void Monitor::refusePrompt() {
+    if (!persists_ || !trustRequest_) {
+        return;
+    }
+    // Nothing to send: the device stays held back, and is not asked about again while it stays.
+    refused_.insert(requestIDs_.begin(), requestIDs_.end());
+    log(Event::Level::info,
+        "You chose Don't Allow for " + requestedWhat("the device") +
+            ". It can still charge, but can't exchange data.",
+        false);
+    endTrustRequest();
+}
+
+void Monitor::letInWhileLocked() {
+    for (const USBDevice& d : usb_) {
+        const bool keyboardOrHub =
+            !d.caps.empty() && std::all_of(d.caps.begin(), d.caps.end(), [](Capability c) {
+                return c == Capability::input || c == Capability::hub;
+            });
+        if (!d.blocked || d.policyHeld || !keyboardOrHub || lockAllowed_.contains(d.id)) {
+            continue;
+        }
+        lockAllowed_.insert(d.id);
+        const TrustScore trust = this->trust(d);
+        p_.scheduler.background([weak = std::weak_ptr<Monitor*>(self_), &machine = p_.machine,
+                                 device = d, trust] {
+            const bool ok = machine.allowDevice(device, false);
+            return onMonitor(weak, [ok, device, trust](Monitor& m) {
+                if (!ok) {
+                    // Not tried again: at the unlock it gets the prompt like any other.
+                    m.log(Event::Level::warning,
+                          "Couldn't allow " + device.label() + ". It is still held back.", false);
+                    return;
+                }
+                m.log(trust.level == TrustScore::Level::danger ? Event::Level::warning
+                                                               : Event::Level::info,
+                      "Let in " + device.label() +
+                          " while the screen is locked, as it is only a keyboard, mouse or hub. "
+                          "Trust score " +
+                          std::to_string(trust.score) + ": " + trust.title +
+                          ". The keystroke guard still watches it.",
+                      false);
+            });
+        });
+    }
+}
+
+void Monitor::setHoldWhileLocked(bool on) {
+    if (!persists_) {
+        return;
+    }
+    holdWhileLocked_ = on;
+    settings_.set("holdWhileLocked", on);
+    p_.machine.holdWhileLocked(on);
+    changed();
+}
+
 bool Monitor::mayHoldWhileLocked() const {
-    return p_.machine.mayHoldWhileLocked();
+    return persists_ && p_.machine.mayHoldWhileLocked();
 }
 
 } // namespace vantrel

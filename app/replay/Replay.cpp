@@ -202,6 +202,10 @@ class Run {
             }
         } else if (c.name == "markAllReviewed") {
             m.markAllReviewed();
+        } else if (c.name == "allowPrompt") {
+            m.allowPrompt();
+        } else if (c.name == "refusePrompt") {
+            m.refusePrompt();
         } else if (c.name == "setAutoPause") {
             m.setAutoPause(c.value.value_or(false));
         } else if (c.name == "setKeystrokeGuard") {

@@ -368,7 +368,7 @@ std::optional<USBDevice> usbDeviceFrom(const json& value, const std::string& whe
     USBDevice d;
     Members m(value, where, error,
               {"id", "name", "vendor", "vendorID", "productID", "serial", "locationID", "caps",
-               "blocked", "serialPaths", "disks", "netNames"});
+               "blocked", "policyHeld", "serialPaths", "disks", "netNames"});
     m.unsignedInteger("id", d.id);
     m.string("name", d.name);
     m.string("vendor", d.vendor);
@@ -378,6 +378,7 @@ std::optional<USBDevice> usbDeviceFrom(const json& value, const std::string& whe
     m.integer("locationID", d.locationID);
     m.capabilities("caps", d.caps);
     m.boolean("blocked", d.blocked);
+    m.boolean("policyHeld", d.policyHeld);
     m.strings("serialPaths", d.serialPaths);
     m.strings("disks", d.disks);
     m.strings("netNames", d.netNames);

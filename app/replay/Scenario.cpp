@@ -88,8 +88,9 @@ std::optional<std::uint64_t> registryKey(const std::string& key) {
 std::optional<MachineResults> resultsFrom(const json& value, const std::string& where,
                                           std::string& error) {
     MachineResults results;
-    Members m(value, where, error,
-              {"ejectDisk", "lockScreen", "serviceName", "setNetworkService", "seize"});
+    Members m(
+        value, where, error,
+        {"ejectDisk", "lockScreen", "serviceName", "setNetworkService", "seize", "allowDevice"});
     if (const json* v = m.find("ejectDisk")) {
         if (auto read = byName<bool>(*v, m.path("ejectDisk"), error, "true or false", flag)) {
             results.ejectDisk = std::move(*read);
@@ -130,6 +131,19 @@ std::optional<MachineResults> resultsFrom(const json& value, const std::string& 
             }
         }
     }
+    if (const json* v = m.find("allowDevice")) {
+        if (auto read = byName<bool>(*v, m.path("allowDevice"), error, "true or false", flag)) {
+            for (const auto& [key, ok] : *read) {
+                const auto id = registryKey(key);
+                if (!id) {
+                    m.fail(memberPath(m.path("allowDevice"), key),
+                           "expected a USB device id (decimal, or \"0x…\") as the name");
+                    break;
+                }
+                results.allowDevice[*id] = ok;
+            }
+        }
+    }
     return m.ok() ? std::optional(std::move(results)) : std::nullopt;
 }
 
@@ -138,7 +152,7 @@ std::optional<MachinePatch> machineFrom(const json& value, const std::string& wh
     MachinePatch patch;
     Members m(value, where, error,
               {"usb", "inputs", "ports", "nets", "config", "networkStore", "serialUsers", "volumes",
-               "inputAccess", "results"});
+               "inputAccess", "results", "canAllow"});
     if (const json* v = m.find("usb")) {
         patch.usb = records<USBDevice>(*v, m.path("usb"), error, usbDeviceFrom);
     }
@@ -167,6 +181,9 @@ std::optional<MachinePatch> machineFrom(const json& value, const std::string& wh
     }
     if (m.find("inputAccess")) {
         m.boolean("inputAccess", patch.inputAccess.emplace());
+    }
+    if (m.find("canAllow")) {
+        m.boolean("canAllow", patch.canAllow.emplace());
     }
     if (const json* v = m.find("results")) {
         patch.results = resultsFrom(*v, m.path("results"), error);
@@ -251,6 +268,10 @@ bool takesDevice(std::string_view call) {
            call == "pauseNetwork" || call == "resumeNetwork";
 }
 
+bool takesNothing(std::string_view call) {
+    return call == "markAllReviewed" || call == "allowPrompt" || call == "refusePrompt";
+}
+
 bool takesValue(std::string_view call) {
     return call == "setAutoPause" || call == "setKeystrokeGuard";
 }
@@ -267,9 +288,10 @@ void readCall(Members& m, Step& step) {
     }
     if (!call->is_string() ||
         !(takesDevice(call->get<std::string>()) || takesValue(call->get<std::string>()) ||
-          call->get<std::string>() == "markAllReviewed")) {
+          takesNothing(call->get<std::string>()))) {
         m.fail(m.path("call"), "expected one of approveScope, forget, ejectDisks, pauseNetwork, "
-                               "resumeNetwork, markAllReviewed, setAutoPause, setKeystrokeGuard");
+                               "resumeNetwork, markAllReviewed, setAutoPause, setKeystrokeGuard, "
+                               "allowPrompt, refusePrompt");
         return;
     }
     Call c{call->get<std::string>(), {}, {}};
@@ -400,6 +422,7 @@ void MachinePatch::applyTo(MachineState& state) const {
     replace(serialUsers, state.serialUsers);
     replace(volumes, state.volumes);
     replace(inputAccess, state.inputAccess);
+    replace(canAllow, state.canAllow);
     replace(results, state.results);
 }
 

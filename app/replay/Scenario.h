@@ -28,6 +28,7 @@ struct MachinePatch {
     std::optional<std::map<std::string, std::vector<std::string>>> serialUsers;
     std::optional<std::map<std::string, std::vector<std::string>>> volumes;
     std::optional<bool> inputAccess;
+    std::optional<bool> canAllow;
     std::optional<MachineResults> results;
 
     void applyTo(MachineState& state) const;

@@ -475,5 +475,59 @@ TEST(Monitor, ObserversHearEveryChange) {
     EXPECT_EQ(rig.settings()["autoPause"], false);
 }
 
+TEST(Monitor, WhileTheSessionIsLockedKeyboardsAndHubsComeInAndTheRestWaitForTheUnlock) {
+    Rig rig;
+    auto held = [](USBDevice d) {
+        d.blocked = true;
+        return d;
+    };
+    const USBDevice keyboard = device(1, "Keyboard", {Capability::input});
+    const USBDevice hub = device(2, "Hub", {Capability::hub});
+    const USBDevice stick = device(3, "Stick", {Capability::input, Capability::storage});
+    rig.machine.state.lockedHold = true;
+    rig.machine.state.usb = {held(keyboard), held(hub), held(stick)};
+    rig.machine.state.ports = {
+        {"Port-USB port 1-1", "USB port 1-1", true, 3, "Not Authorized", true}};
+    std::vector<std::pair<std::string, json>> actions;
+    rig.machine.setActionHook(
+        [&](const std::string& name, json args, json) { actions.emplace_back(name, args); });
+    rig.monitor.reset();
+    rig.monitor =
+        std::make_unique<Monitor>(MonitorProviders{rig.machine, rig.keyboard, rig.notifier,
+                                                   rig.panel, rig.scheduler, rig.scheduler},
+                                  rig.files);
+    rig.advance(0);
+    const std::vector<std::pair<std::string, json>> letIn{{"allowDevice", json::array({1})},
+                                                          {"allowDevice", json::array({2})}};
+    EXPECT_EQ(actions, letIn) << "only keyboards and hubs, once each";
+    EXPECT_FALSE(rig.monitor->trustRequest()) << "nobody can answer while the session is locked";
+    EXPECT_TRUE(
+        std::any_of(rig.monitor->events().begin(), rig.monitor->events().end(), [](const Event& e) {
+            return e.text.starts_with("Let in Keyboard (1234:5678) while the "
+                                      "screen is locked") &&
+                   e.text.find("Trust score") != std::string::npos;
+        }));
+    rig.advance(3);
+    EXPECT_EQ(actions.size(), 2U) << "not tried again";
+
+    // At the unlock the stick gets the usual prompt, alone.
+    rig.machine.state.lockedHold = false;
+    rig.machine.state.usb = {keyboard, hub, held(stick)};
+    rig.monitor->deviceChanged();
+    ASSERT_TRUE(rig.monitor->trustRequest());
+    ASSERT_EQ(rig.monitor->trustRequest()->devices.size(), 1U);
+    EXPECT_EQ(rig.monitor->trustRequest()->devices[0].name, "Stick");
+
+    // The switch is remembered and handed to the machine at every start.
+    actions.clear();
+    rig.monitor->setHoldWhileLocked(true);
+    EXPECT_EQ(rig.settings()["holdWhileLocked"], true);
+    rig.launch();
+    EXPECT_TRUE(rig.monitor->holdWhileLocked());
+    EXPECT_EQ(std::count(actions.begin(), actions.end(),
+                         std::pair<std::string, json>{"holdWhileLocked", json::array({true})}),
+              2);
+}
+
 } // namespace
 } // namespace vantrel

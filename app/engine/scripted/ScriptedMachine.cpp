@@ -82,6 +82,10 @@ bool ScriptedMachine::allowDevice(const USBDevice& device, bool /*permanent*/) {
     return ok;
 }
 
+void ScriptedMachine::holdWhileLocked(bool on) {
+    report("holdWhileLocked", nlohmann::json::array({on}), nullptr);
+}
+
 bool ScriptedKeyboardWatcher::seize(std::uint64_t registryID) {
     const bool ok = lookup(machine_.state.results.seize, registryID, true);
     machine_.report("seize", nlohmann::json::array({registryID}), ok);

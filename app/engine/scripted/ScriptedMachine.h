@@ -36,7 +36,8 @@ struct MachineState {
     std::map<std::string, std::vector<std::string>> serialUsers; // by serial path
     std::map<std::string, std::vector<std::string>> volumes;     // by whole-disk name
     bool inputAccess = true;
-    bool canAllow = true; // a device policy engine answers
+    bool canAllow = true;    // a device policy engine answers
+    bool lockedHold = false; // new devices are held because the session is locked
     MachineResults results;
 };
 
@@ -71,8 +72,8 @@ class ScriptedMachine final : public Machine {
     bool canAllow() override { return state.canAllow; }
     bool allowDevice(const USBDevice& device, bool permanent) override;
     bool mayHoldWhileLocked() override { return false; }
-    void holdWhileLocked(bool) override {}
-    bool holdingWhileLocked() override { return false; }
+    void holdWhileLocked(bool on) override;
+    bool holdingWhileLocked() override { return state.lockedHold; }
 
   private:
     ActionHook hook_;
