@@ -4,11 +4,14 @@
 // - Type-C connectors, /sys/class/typec/portN, described "Port-USB-C@{N+1}" so that they read
 //   "USB-C port 1", "USB-C port 2", … (the kernel counts from 0, people from 1).
 // - Hot-plug ports of the root hubs, /sys/bus/usb/devices/usbN/N-0:1.0/usbN-portM with
-//   connect_type "hotplug", described "Port-USB port N-M" so that they read "USB port N-M": the
-//   same N-M the kernel names the device plugged into it by, distinct for every port. A USB 3
-//   port shows on two root hubs (its USB 2 and USB 3 halves, linked to each other by `peer`);
-//   the pair is one port, named after the half with the lower bus number. A root-hub port
-//   wired to a Type-C connector (it has a `connector` link) is listed as that connector only.
+//   connect_type "hotplug" (or "unknown", where the firmware does not say), described "Port-USB
+//   port N-M" so that they read "USB port N-M": the same N-M the kernel names the device plugged
+//   into it by, distinct for every port. A USB 3 port shows on two root hubs (its USB 2 and USB 3
+//   halves, linked to each other by `peer`); the pair is one port, named after the half with the
+//   lower bus number. A root-hub port wired to a Type-C connector (it has a `connector` link) is
+//   listed as that connector only.
+// - The root-hub ports devices hang from where the firmware gives no such port: see
+//   addPortsOfDevices.
 //
 // Linux has no accessory-approval prompt. What stands for it is USB authorization: when a root
 // hub's authorized_default is 0 (hold every new device back) or 2 (allow only internal ones),
@@ -187,13 +190,16 @@ struct Bus {
 };
 
 // Fills in connected, connections, authorization and pending from the devices attached.
-void describeAttached(PortInfo& port, Bus& bus, const std::vector<std::string>& attached) {
+// With `policyEngine`, a daemon holds new devices back by policy whatever the root hub's own
+// setting, so every device let in was allowed.
+void describeAttached(PortInfo& port, Bus& bus, const std::vector<std::string>& attached,
+                      bool policyEngine) {
     port.connections = static_cast<std::int64_t>(attached.size());
     port.connected = !attached.empty();
     if (attached.empty()) {
         return;
     }
-    bool holdsBack = false;
+    bool holdsBack = policyEngine;
     bool allowsAll = true;
     for (const std::string& device : attached) {
         const auto& policy = bus.policyOf(device);
@@ -214,7 +220,8 @@ void describeAttached(PortInfo& port, Bus& bus, const std::vector<std::string>& 
     }
 }
 
-void addTypeCPorts(Bus& bus, std::map<std::string, PortInfo>& found) {
+void addTypeCPorts(Bus& bus, bool policyEngine, std::map<std::string, PortInfo>& found,
+                   std::set<std::string>& covered) {
     const std::string typec = HostFiles::path("/sys/class/typec").string();
     for (const HostFiles::Entry& entry : HostFiles::entries(typec)) {
         const std::string& name = entry.name;
@@ -244,7 +251,12 @@ void addTypeCPorts(Bus& bus, std::map<std::string, PortInfo>& found) {
                 wired.push_back(std::move(*hubPort));
             }
         }
-        describeAttached(port, bus, bus.below(wired));
+        for (const HubPort& hubPort : wired) {
+            if (const auto child = hubPort.childName()) {
+                covered.insert(*child);
+            }
+        }
+        describeAttached(port, bus, bus.below(wired), policyEngine);
         // A charger or a display adapter is a partner without any USB device behind it.
         if (partner) {
             port.connected = true;
@@ -261,8 +273,16 @@ struct RootPort {
     bool typeC = false;              // either half is wired to a Type-C connector
 };
 
-std::vector<RootPort> hotPlugRootPorts(const Bus& bus) {
-    std::vector<RootPort> ports;
+// The root-hub ports of every root hub: those a person can plug into ("hotplug", or "unknown"
+// where the firmware does not say), sorted by bus and port, and the names of the others
+// (usb1-port5), which the firmware calls "hardwired" or "not used".
+struct RootPorts {
+    std::vector<RootPort> open;
+    std::set<std::string> fixed;
+};
+
+RootPorts rootPorts(const Bus& bus) {
+    RootPorts ports;
     for (const auto& [hub, busNumber] : bus.rootHubs) {
         const std::string interface =
             bus.folder + '/' + hub + '/' + std::to_string(busNumber) + "-0:1.0";
@@ -274,8 +294,12 @@ std::vector<RootPort> hotPlugRootPorts(const Bus& bus) {
         for (const HostFiles::Entry& portEntry : entries) {
             const std::string& name = portEntry.name;
             const auto where = HubPort::parse(name);
-            if (!where || where->hub != hub ||
-                place.attribute(name + "/connect_type") != "hotplug") {
+            if (!where || where->hub != hub) {
+                continue;
+            }
+            const auto type = place.attribute(name + "/connect_type");
+            if (type != "hotplug" && type != "unknown") {
+                ports.fixed.insert(name);
                 continue;
             }
             RootPort port{*where, busNumber, std::nullopt,
@@ -286,19 +310,21 @@ std::vector<RootPort> hotPlugRootPorts(const Bus& bus) {
                     port.peer = std::string(last);
                 }
             }
-            ports.push_back(std::move(port));
+            ports.open.push_back(std::move(port));
         }
     }
-    std::sort(ports.begin(), ports.end(), [](const RootPort& a, const RootPort& b) {
+    std::sort(ports.open.begin(), ports.open.end(), [](const RootPort& a, const RootPort& b) {
         return a.bus != b.bus ? a.bus < b.bus : a.where.port < b.where.port;
     });
     return ports;
 }
 
-void addRootHubPorts(Bus& bus, std::map<std::string, PortInfo>& found) {
-    const std::vector<RootPort> ports = hotPlugRootPorts(bus);
+// Adds the hot-plug root-hub ports; `covered` gets the names of the devices plugged straight
+// into a port listed (1-2), so that what is behind them is not listed again.
+void addRootHubPorts(Bus& bus, const RootPorts& ports, bool policyEngine,
+                     std::map<std::string, PortInfo>& found, std::set<std::string>& covered) {
     std::set<std::string> handled;
-    for (const RootPort& port : ports) {
+    for (const RootPort& port : ports.open) {
         const std::string name = port.where.hub + "-port" + std::to_string(port.where.port);
         if (!handled.insert(name).second) {
             continue; // the peer of a port already listed
@@ -310,6 +336,11 @@ void addRootHubPorts(Bus& bus, std::map<std::string, PortInfo>& found) {
                 halves.push_back(std::move(*peer));
             }
         }
+        for (const HubPort& half : halves) {
+            if (const auto child = half.childName()) {
+                covered.insert(*child);
+            }
+        }
         if (port.typeC) {
             continue;
         }
@@ -317,19 +348,55 @@ void addRootHubPorts(Bus& bus, std::map<std::string, PortInfo>& found) {
         info.id =
             "Port-USB port " + std::to_string(port.bus) + "-" + std::to_string(port.where.port);
         info.name = prettyPortName(info.id);
-        describeAttached(info, bus, bus.below(halves));
+        describeAttached(info, bus, bus.below(halves), policyEngine);
         found[info.id] = std::move(info);
+    }
+}
+
+// A device the kernel holds back opens the prompt whatever port folders the firmware gives: a
+// root-hub port with no folder at all is listed while anything is attached to it, one the
+// firmware calls hardwired or not used only while a device behind it is held back. Both are
+// named after the root-hub port the devices hang from (1-1.5.4.2 is on "USB port 1-1").
+void addPortsOfDevices(Bus& bus, const RootPorts& ports, const std::set<std::string>& covered,
+                       bool policyEngine, std::map<std::string, PortInfo>& found) {
+    std::map<std::string, std::vector<std::string>> byRoot;
+    for (const std::string& device : bus.devices) {
+        std::string root = device.substr(0, device.find('.'));
+        if (!covered.contains(root)) {
+            byRoot[std::move(root)].push_back(device);
+        }
+    }
+    for (const auto& [root, attached] : byRoot) {
+        const std::size_t dash = root.find('-');
+        const auto busNumber = number(std::string_view(root).substr(0, dash));
+        const auto portNumber = dash == std::string::npos
+                                    ? std::nullopt
+                                    : number(std::string_view(root).substr(dash + 1));
+        if (!busNumber || !portNumber) {
+            continue;
+        }
+        PortInfo info;
+        info.id = "Port-USB port " + root;
+        info.name = prettyPortName(info.id);
+        describeAttached(info, bus, attached, policyEngine);
+        const bool fixed = ports.fixed.contains("usb" + std::to_string(*busNumber) + "-port" +
+                                                std::to_string(*portNumber));
+        if (!fixed || info.pending) {
+            found.try_emplace(info.id, std::move(info));
+        }
     }
 }
 
 } // namespace
 
 std::vector<PortInfo> ports(bool policyEngine) {
-    (void)policyEngine;
     Bus bus;
     std::map<std::string, PortInfo> found; // by description: a later port replaces an earlier one
-    addTypeCPorts(bus, found);
-    addRootHubPorts(bus, found);
+    std::set<std::string> covered;
+    addTypeCPorts(bus, policyEngine, found, covered);
+    const RootPorts roots = rootPorts(bus);
+    addRootHubPorts(bus, roots, policyEngine, found, covered);
+    addPortsOfDevices(bus, roots, covered, policyEngine, found);
     std::vector<PortInfo> result;
     result.reserve(found.size());
     for (auto& entry : found) {

@@ -100,5 +100,52 @@ TEST(ScannerPorts, authorizationFollowsTheHubPolicyAndTheDevicesHeldBack) {
     }
 }
 
+TEST(ScannerPorts, aHeldBackDeviceYieldsAPortWhateverFoldersTheFirmwareGives) {
+    const struct {
+        const char* what;
+        std::optional<std::string> connectType; // of usb1-port1; none: no port folder at all
+        std::string authorized;                 // of 1-1.5.4.2, behind a hub in that port
+        bool policyEngine;
+        std::vector<PortInfo> expected;
+    } cases[] = {
+        {"unknown type, held back",
+         "unknown",
+         "0",
+         false,
+         {{"Port-USB port 1-1", "USB port 1-1", true, 2, std::nullopt, true}}},
+        {"no folder, held back",
+         std::nullopt,
+         "0",
+         true,
+         {{"Port-USB port 1-1", "USB port 1-1", true, 2, "Not Authorized", true}}},
+        {"no folder, let in by the daemon",
+         std::nullopt,
+         "1",
+         true,
+         {{"Port-USB port 1-1", "USB port 1-1", true, 2, "Authorized", false}}},
+        {"hardwired, held back",
+         "hardwired",
+         "0",
+         true,
+         {{"Port-USB port 1-1", "USB port 1-1", true, 2, "Not Authorized", true}}},
+        {"hardwired, let in", "hardwired", "1", true, {}},
+        {"not used, held back",
+         "not used",
+         "0",
+         false,
+         {{"Port-USB port 1-1", "USB port 1-1", true, 2, std::nullopt, true}}},
+    };
+    for (const auto& c : cases) {
+        FixtureTree tree;
+        tree.rootHubFolder(1, std::nullopt);
+        if (c.connectType) {
+            tree.hubPort(1, 1, c.connectType->c_str());
+        }
+        tree.usbDevice("1-1");
+        tree.usbDevice("1-1.5.4.2", {.authorized = c.authorized});
+        EXPECT_EQ(Scanner::ports(c.policyEngine), c.expected) << c.what;
+    }
+}
+
 } // namespace
 } // namespace vantrel

@@ -190,7 +190,8 @@ TEST(Snapshot, aNameCannotAddLinesNorReorderThem) {
                           "Keyboards and mice:\n"
                           "  Mouse  Fake (Keyboard, USB, built-in) (Mouse/trackpad, Bluetooth, "
                           "external)\n"
-                          "Ports:\n");
+                          "Ports:\n"
+                          "  USB port 1-4: connected, n/a\n");
 }
 
 // ---- The disk holding "/" ---------------------------------------------------------------------
