@@ -25,6 +25,21 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
     });
     monitor_ = std::make_unique<Monitor>(
         MonitorProviders{machine_, keyboard_, notifier_, advisor_, scheduler_, clock_});
+    // The panel is answered through the Monitor, and follows whether it can be.
+    advisor_.setAnswers({.available = [this] { return monitor_ && monitor_->canAllow(); },
+                         .allow =
+                             [this] {
+                                 if (monitor_) {
+                                     monitor_->allowPrompt();
+                                 }
+                             },
+                         .refuse =
+                             [this] {
+                                 if (monitor_) {
+                                     monitor_->refusePrompt();
+                                 }
+                             }});
+    monitor_->observe([this] { advisor_.updateAnswers(); });
     if (firstCycle) {
         firstCycle();
     }

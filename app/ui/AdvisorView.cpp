@@ -1,5 +1,6 @@
 // The advisor's content: a header, the verdict beside the score ring, the reasoning that "See
-// more" unfolds, and the advice with the fold button. Every text comes from the trust score.
+// more" unfolds, the advice with the fold button, and the answer buttons when given. Every text but
+// the buttons' comes from the trust score.
 #include "app/ui/AdvisorView.h"
 
 #include "app/ui/Blocks.h"
@@ -30,6 +31,8 @@ constexpr int closeIconSize = 14;
 
 const char* const seeMore = "See more";
 const char* const seeLess = "See less";
+const char* const allowText = "Allow";
+const char* const refuseText = "Don\u2019t Allow";
 
 // The verdict title stays in the text colour for a safe device: only the ring and the shield
 // carry the green.
@@ -149,6 +152,56 @@ void AdvisorView::toggle() {
     if (onResize_) {
         onResize_();
     }
+}
+
+void AdvisorView::setAnswers(std::optional<Answers> answers) {
+    const bool show = answers.has_value();
+    const bool was = answersShown();
+    answers_ = show ? std::move(*answers) : Answers{};
+    if (answerRow_ == nullptr) {
+        if (!show) {
+            return;
+        }
+        // Like a dialog's buttons: right-aligned, the refusal first.
+        answerRow_ = new QWidget;
+        answerRow_->setObjectName(QStringLiteral("advisorAnswers"));
+        auto* row = new QHBoxLayout(answerRow_);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(8);
+        row->addStretch(1);
+        const auto button = [&](const char* text, const char* name,
+                                std::function<void()> Answers::*run) {
+            auto* b = new QPushButton(QString::fromUtf8(text));
+            b->setObjectName(QString::fromLatin1(name));
+            b->setFocusPolicy(Qt::NoFocus);
+            b->setFont(ui::font(TextStyle::callout));
+            // A copy runs, so that an answer that replaces the answers finishes as it began.
+            connect(b, &QPushButton::clicked, this, [this, run] {
+                if (const std::function<void()> answer = answers_.*run) {
+                    answer();
+                }
+            });
+            row->addWidget(b);
+            return b;
+        };
+        refuse_ = button(refuseText, "advisorRefuse", &Answers::refuse);
+        allow_ = button(allowText, "advisorAllow", &Answers::allow);
+        const bool safe = trust_.level == TrustScore::Level::safe;
+        allow_->setDefault(safe);
+        refuse_->setDefault(!safe);
+        layout()->addWidget(answerRow_);
+    }
+    answerRow_->setVisible(show);
+    if (show != was) {
+        updateGeometry();
+        if (onResize_) {
+            onResize_();
+        }
+    }
+}
+
+bool AdvisorView::answersShown() const {
+    return answerRow_ != nullptr && !answerRow_->isHidden();
 }
 
 void AdvisorView::setRoundedBackground(bool on) {

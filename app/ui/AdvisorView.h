@@ -1,6 +1,7 @@
 // The advisor's content for one accessory prompt: the score ring, the verdict, the device's name,
-// a summary and one line of advice, with "See more" unfolding the full reasoning. Shown in the
-// floating panel, at the top of the window, and in demo windows. 360 px wide.
+// a summary and one line of advice, with "See more" unfolding the full reasoning and, where the
+// prompt can be answered here, "Don’t Allow" and "Allow". Shown in the floating panel, at the top
+// of the window, and in demo windows. 360 px wide.
 #pragma once
 
 #include "core/Timestamp.h"
@@ -8,6 +9,7 @@
 #include "core/TrustRequest.h"
 
 #include <functional>
+#include <optional>
 
 #include <QWidget>
 
@@ -30,6 +32,12 @@ class AdvisorView final : public QWidget {
                 std::function<void()> onDismiss = {}, std::function<void()> onResize = {},
                 QWidget* parent = nullptr);
 
+    // What the two answer buttons run.
+    struct Answers {
+        std::function<void()> allow;
+        std::function<void()> refuse;
+    };
+
     bool expanded() const { return expanded_; }
     // Flips `expanded` as the "See more"/"See less" button does.
     void toggle();
@@ -38,6 +46,12 @@ class AdvisorView final : public QWidget {
     // for when it stands alone in a translucent window. Off by default: inside another window
     // the view lies on that window's background.
     void setRoundedBackground(bool on);
+
+    // Shows "Don’t Allow" and "Allow" at the bottom right, running `answers`, or (none) hides
+    // them; hidden until first given. The default button follows the advice: "Allow" only for a
+    // safe verdict, else "Don’t Allow".
+    void setAnswers(std::optional<Answers> answers);
+    bool answersShown() const;
     bool roundedBackground() const { return roundedBackground_; }
 
     // 360 px wide and as high as the content needs at that width.
@@ -53,6 +67,9 @@ class AdvisorView final : public QWidget {
     QLabel* adviceLabel() const { return advice_; }
     QPushButton* moreButton() const { return more_; }
     QPushButton* closeButton() const { return close_; }
+    // The answer buttons; none until answers are first given.
+    QPushButton* allowButton() const { return allow_; }
+    QPushButton* refuseButton() const { return refuse_; }
     // The divider and the details below it; hidden while folded.
     QWidget* details() const { return details_; }
 
@@ -72,6 +89,10 @@ class AdvisorView final : public QWidget {
     QLabel* advice_;
     QPushButton* more_;
     QPushButton* close_ = nullptr;
+    QWidget* answerRow_ = nullptr; // "Don’t Allow" and "Allow", made at the first answers
+    QPushButton* refuse_ = nullptr;
+    QPushButton* allow_ = nullptr;
+    Answers answers_;
     QWidget* details_; // the divider and TrustDetails, shown while expanded
 };
 

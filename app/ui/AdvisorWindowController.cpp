@@ -69,6 +69,34 @@ AdvisorWindowController::AdvisorWindowController(const Clock& clock)
 
 AdvisorWindowController::~AdvisorWindowController() = default;
 
+void AdvisorWindowController::setAnswers(Answers answers) {
+    answers_ = std::move(answers);
+    updateAnswers();
+}
+
+void AdvisorWindowController::updateAnswers() {
+    if (!view_) {
+        return;
+    }
+    if (!answers_.available || !answers_.available()) {
+        view_->setAnswers(std::nullopt);
+        return;
+    }
+    // The buttons reach the answers through the controller, so that they do nothing once it is
+    // gone and always run the answers given last.
+    const std::weak_ptr<AdvisorWindowController*> weak = self_;
+    const auto answer = [weak](std::function<void()> Answers::*run) {
+        return [weak, run] {
+            if (const auto self = weak.lock()) {
+                if (const std::function<void()> answer = (*self)->answers_.*run) {
+                    answer();
+                }
+            }
+        };
+    };
+    view_->setAnswers(AdvisorView::Answers{answer(&Answers::allow), answer(&Answers::refuse)});
+}
+
 void AdvisorWindowController::show(const TrustRequest& request) {
     const std::weak_ptr<AdvisorWindowController*> weak = self_;
     auto dismiss = [weak] {
@@ -102,6 +130,7 @@ void AdvisorWindowController::show(const TrustRequest& request) {
     view->move(0, 0);
     view->show();
     view_ = view;
+    updateAnswers();
 
     place();
     // Shown without activation, so the focus stays where the user is. Showing puts a hidden

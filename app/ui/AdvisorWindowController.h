@@ -1,10 +1,12 @@
 // The floating advisor panel: a frameless, always-on-top tool window that takes no focus, shown
 // on every workspace in the top-right corner of the primary screen's available area, 12 px in.
-// One panel, made at the first show and reused; each show puts a fresh AdvisorView in it.
+// One panel, made at the first show and reused; each show puts a fresh AdvisorView in it, with
+// "Don’t Allow" and "Allow" while the prompt can be answered here.
 #pragma once
 
 #include "app/engine/Seams.h"
 
+#include <functional>
 #include <memory>
 
 #include <QPointer>
@@ -25,6 +27,19 @@ class AdvisorWindowController final : public AdvisorPanel {
     AdvisorWindowController(const AdvisorWindowController&) = delete;
     AdvisorWindowController& operator=(const AdvisorWindowController&) = delete;
 
+    // How the prompt is answered from the panel. `available` says whether it can be, now.
+    struct Answers {
+        std::function<bool()> available;
+        std::function<void()> allow;
+        std::function<void()> refuse;
+    };
+    // Gives the answers (the controller is made before whoever answers), and shows or hides the
+    // buttons of a view already shown as `available` says.
+    void setAnswers(Answers answers);
+    // Shows or hides the buttons of the current view as `available` says now; for the answerer's
+    // changes while the panel is up.
+    void updateAnswers();
+
     void show(const TrustRequest& request) override;
     // Hides the panel; it is kept for the next show.
     void hide() override;
@@ -38,6 +53,7 @@ class AdvisorWindowController final : public AdvisorPanel {
 
   private:
     const Clock& clock_;
+    Answers answers_;
     std::unique_ptr<QWidget> panel_;
     QPointer<AdvisorView> view_;
     // Actions of the views hold this weakly, so they do nothing once the controller is gone.

@@ -1,5 +1,6 @@
-// Tests of the advisor: the view's texts, colours, width and folding, and the floating panel's
-// window kind, place in the screen's top-right corner, refit, reuse, hiding and dragging.
+// Tests of the advisor: the view's texts, colours, width, folding and answer buttons, and the
+// floating panel's window kind, place in the screen's top-right corner, refit, reuse, hiding,
+// dragging and answers.
 #include "app/ui/AdvisorView.h"
 #include "app/ui/AdvisorWindowController.h"
 #include "app/ui/ScoreBadge.h"
@@ -168,6 +169,52 @@ TEST(AdvisorViewTest, TheFoldButtonFlipsTheDetailsAndItsTextAndAsksForARefit) {
     EXPECT_TRUE(withoutActions.expanded());
 }
 
+TEST(AdvisorViewTest, AnswerButtonsOnlyWhenGivenTheDefaultFollowingTheVerdict) {
+    const struct {
+        PendingDevice device;
+        bool allowIsDefault;
+    } cases[] = {{appleKeyboard, true}, {pocketDrive, false}, {namelessTyper, false}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.device.name);
+        AdvisorView view(request({k.device}), testNow);
+        view.show();
+        settle();
+        const int plainHeight = view.sizeHint().height();
+        EXPECT_FALSE(view.answersShown());
+        EXPECT_EQ(view.allowButton(), nullptr);
+
+        int allowed = 0;
+        int refused = 0;
+        view.setAnswers(AdvisorView::Answers{[&] { ++allowed; }, [&] { ++refused; }});
+        settle();
+        ASSERT_TRUE(view.answersShown());
+        QPushButton* allow = view.allowButton();
+        QPushButton* refuse = view.refuseButton();
+        EXPECT_EQ(allow->text(), "Allow");
+        EXPECT_EQ(refuse->text(), "Don\u2019t Allow");
+        EXPECT_EQ(allow->isDefault(), k.allowIsDefault);
+        EXPECT_EQ(refuse->isDefault(), !k.allowIsDefault);
+        // At the bottom right, the refusal first, below the advice.
+        view.resize(view.sizeHint());
+        settle();
+        EXPECT_LT(refuse->geometry().right(), allow->geometry().left());
+        EXPECT_EQ(allow->mapTo(&view, QPoint(allow->width(), 0)).x(), 360 - 14);
+        EXPECT_GT(refuse->mapTo(&view, QPoint()).y(),
+                  view.adviceLabel()->mapTo(&view, QPoint()).y());
+        EXPECT_GT(view.sizeHint().height(), plainHeight);
+
+        allow->click();
+        refuse->click();
+        refuse->click();
+        EXPECT_EQ(allowed, 1);
+        EXPECT_EQ(refused, 2);
+
+        view.setAnswers(std::nullopt);
+        EXPECT_FALSE(view.answersShown());
+        EXPECT_EQ(view.sizeHint().height(), plainHeight);
+    }
+}
+
 TEST(AdvisorViewTest, PaintsItsRoundedBackgroundOnlyWhenAsked) {
     for (const bool rounded : {false, true}) {
         SCOPED_TRACE(rounded);
@@ -295,6 +342,41 @@ TEST_F(AdvisorWindowTest, DraggingTheBackgroundMovesThePanel) {
     send(QEvent::MouseMove, delta, Qt::NoButton, Qt::LeftButton);
     send(QEvent::MouseButtonRelease, delta, Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(panel->pos(), start + delta.toPoint());
+}
+
+TEST_F(AdvisorWindowTest, AnswersFollowWhetherThePromptCanBeAnsweredAndReachTheAnswerer) {
+    bool available = false;
+    int allowed = 0;
+    int refused = 0;
+    controller.setAnswers({.available = [&] { return available; },
+                           .allow = [&] { ++allowed; },
+                           .refuse = [&] { ++refused; }});
+    QWidget* panel = showPanel(pocketDrive);
+    EXPECT_FALSE(controller.view()->answersShown());
+    const QRect without = panel->geometry();
+
+    // Becoming answerable while shown: the buttons appear and the panel grows downward.
+    available = true;
+    controller.updateAnswers();
+    settle();
+    ASSERT_TRUE(controller.view()->answersShown());
+    EXPECT_GT(panel->height(), without.height());
+    EXPECT_EQ(panel->geometry().topRight(), without.topRight());
+    EXPECT_EQ(controller.view()->allowButton()->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(controller.view()->refuseButton()->focusPolicy(), Qt::NoFocus);
+    controller.view()->allowButton()->click();
+    controller.view()->refuseButton()->click();
+    EXPECT_EQ(allowed, 1);
+    EXPECT_EQ(refused, 1);
+
+    // A new request asks again; no longer answerable, the buttons go.
+    EXPECT_TRUE(showPanel(namelessTyper)->isVisible());
+    EXPECT_TRUE(controller.view()->answersShown());
+    available = false;
+    controller.updateAnswers();
+    settle();
+    EXPECT_FALSE(controller.view()->answersShown());
+    EXPECT_EQ(panel->geometry(), cornerRect(controller.view()->sizeHint()));
 }
 
 TEST(AdvisorWindowLifetimeTest, ARefitQueuedAfterTheControllerIsGoneDoesNothing) {
