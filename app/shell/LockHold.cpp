@@ -58,8 +58,8 @@ LockHold::LockHold(QDBusConnection bus, std::filesystem::path marker, std::funct
                    QObject* parent)
     : QObject(parent), bus_(std::move(bus)), marker_(std::move(marker)),
       changed_(std::move(changed)) {
+    AtomicFile::removeStaleTemporaries(marker_);
     if (AtomicFile::present(marker_)) {
-        AtomicFile::removeStaleTemporaries(marker_);
         const std::optional<std::string> bytes = AtomicFile::read(marker_, markerLimit);
         remembered_ = bytes ? rememberedIn(*bytes) : std::nullopt;
         if (!remembered_) {
@@ -357,7 +357,7 @@ void LockHold::forget() {
 
 bool LockHold::restoreNow() {
     const QDBusMessage current = bus_.call(
-        usbGuard("getParameter", {QString::fromLatin1(parameter)}), QDBus::Block, timeoutMs);
+        usbGuard("getParameter", {QString::fromLatin1(parameter)}), QDBus::Block, quitTimeoutMs);
     const std::optional<std::string> value = stringOf(current);
     if (!value) {
         return false; // the marker stays for the next start
@@ -366,7 +366,7 @@ bool LockHold::restoreNow() {
         const QDBusMessage set =
             bus_.call(usbGuard("setParameter", {QString::fromLatin1(parameter),
                                                 QString::fromStdString(*remembered_)}),
-                      QDBus::Block, timeoutMs);
+                      QDBus::Block, quitTimeoutMs);
         if (!succeeded(set)) {
             return false;
         }

@@ -26,8 +26,9 @@ class LockHold final : public QObject {
   public:
     static constexpr const char* parameter = "InsertedDevicePolicy";
     static constexpr const char* action = "org.usbguard1.setParameter";
-    // How long a bus call may take; at quit the put-back waits at most twice this.
+    // How long a bus call may take, and one at quit (the put-back makes two).
     static constexpr int timeoutMs = 3000;
+    static constexpr int quitTimeoutMs = 1000;
     // The largest marker file read: anything larger is no marker of ours.
     static constexpr std::size_t markerLimit = 4096;
 
@@ -36,7 +37,7 @@ class LockHold final : public QObject {
     // called on the main thread when holding() or mayHold() changes.
     LockHold(QDBusConnection bus, std::filesystem::path marker, std::function<void()> changed,
              QObject* parent = nullptr);
-    // Puts back the remembered value, waiting for the daemon at most a few seconds.
+    // Puts back the remembered value, waiting for the daemon at most 2 s.
     ~LockHold() override;
     LockHold(const LockHold&) = delete;
     LockHold& operator=(const LockHold&) = delete;
