@@ -16,6 +16,9 @@ packages=(
   fonts-dejavu-core dbus-daemon xvfb xauth
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the USB policy daemon in tests: its libraries (its programs are only unpacked, by
+  # scripts/usbguard-programs.sh), polkit, and a mock USB tree
+  libusbguard1 polkitd umockdev libumockdev-dev
 )
 
 # `install-deps.sh docs` adds what docs/make-screenshots.sh uses: a tray and a screenshot tool for
