@@ -292,7 +292,14 @@ QWidget* ContentView::simpleBody() {
     if (const auto& request = monitor_.trustRequest()) {
         auto* panel = new RoundedPanel(faded(c.primary, 0.05), 12, 0, 0);
         panel->setObjectName(QStringLiteral("advisor"));
-        panel->content()->addWidget(new AdvisorView(*request, monitor_.now()));
+        auto* advice = new AdvisorView(*request, monitor_.now());
+        if (monitor_.canAllow()) {
+            // The answers reach only the Monitor: the redraw they cause replaces this view.
+            Monitor& monitor = monitor_;
+            advice->setAnswers(AdvisorView::Answers{[&monitor] { monitor.allowPrompt(); },
+                                                    [&monitor] { monitor.refusePrompt(); }});
+        }
+        panel->content()->addWidget(advice);
         layout->addWidget(panel);
     }
 
@@ -357,6 +364,10 @@ QWidget* ContentView::simpleFooter() {
               [this](bool on) { monitor_.setAutoPause(on); });
     checkItem(menu, "Typing guard", monitor_.keystrokeGuardOn(),
               [this](bool on) { monitor_.setKeystrokeGuard(on); });
+    if (monitor_.mayHoldWhileLocked()) {
+        checkItem(menu, "Hold new devices while locked", monitor_.holdWhileLocked(),
+                  [this](bool on) { monitor_.setHoldWhileLocked(on); });
+    }
     menu->addSeparator();
     checkItem(menu, "Developer mode", monitor_.developerMode(),
               [this](bool on) { monitor_.setDeveloperMode(on); });

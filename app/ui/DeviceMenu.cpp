@@ -61,6 +61,12 @@ std::vector<DeviceMenu::Item> DeviceMenu::entries() const {
     const bool input = std::find(device_.caps.begin(), device_.caps.end(), Capability::input) !=
                        device_.caps.end();
 
+    // The open prompt asks about the devices held back; one an explicit rule holds is not asked.
+    if (device_.blocked && !device_.policyHeld && monitor.trustRequest() && monitor.canAllow()) {
+        items.push_back({QStringLiteral("Allow"), [&monitor] { monitor.allowPrompt(); }});
+        items.push_back(
+            {QString::fromUtf8("Don\u2019t Allow"), [&monitor] { monitor.refusePrompt(); }});
+    }
     if (monitor.outOfScope().contains(deviceKey(device_))) {
         add("Approve its new functions", &Monitor::approveScope);
     }

@@ -1,6 +1,7 @@
 // The window behind the tray icon, both layouts, against Monitors whose state the tests set.
 #include "app/ui/ContentView.h"
 
+#include "app/ui/AdvisorView.h"
 #include "app/ui/Blocks.h"
 #include "app/ui/DeviceTrustRow.h"
 #include "app/ui/Style.h"
@@ -297,6 +298,62 @@ TEST(ContentView, SettingsMenuAndTheKeepRunningSwitchShowingWhatTheAgentReports)
     pause->trigger();
     QApplication::processEvents();
     EXPECT_FALSE(v.rig.monitor->autoPause());
+}
+
+// The advisor at the top of the window, if one is there.
+ui::AdvisorView* advisorOf(const QWidget* view) {
+    for (QWidget* widget : view->findChildren<QWidget*>()) {
+        if (auto* advisor = dynamic_cast<ui::AdvisorView*>(widget)) {
+            return advisor;
+        }
+    }
+    return nullptr;
+}
+
+TEST(ContentView, TheAdvisorOffersTheAnswersOnlyWhereThePromptCanBeAnswered) {
+    for (const bool canAllow : {false, true}) {
+        SCOPED_TRACE(canAllow);
+        View v;
+        Monitor::DemoState state;
+        state.trustRequest = TrustRequest{"USB-C port 1", {}};
+        state.canAllow = canAllow;
+        v.rig.show(state);
+        v.open();
+        const auto* advisor = advisorOf(v.view.get());
+        ASSERT_NE(advisor, nullptr);
+        EXPECT_EQ(advisor->answersShown(), canAllow);
+    }
+
+    // On a Monitor that acts, each answer reaches it: "Allow" the policy engine, "Don’t Allow"
+    // the prompt, which closes.
+    for (const bool allow : {true, false}) {
+        SCOPED_TRACE(allow);
+        ActingRig rig;
+        rig.holdAtPrompt(usbDevice(7, "Pocket Drive", {Capability::storage}));
+        ContentView view(*rig.monitor, {});
+        view.show();
+        auto* advisor = advisorOf(&view);
+        ASSERT_NE(advisor, nullptr);
+        ASSERT_TRUE(advisor->answersShown());
+        (allow ? advisor->allowButton() : advisor->refuseButton())->click();
+        EXPECT_EQ(rig.actions,
+                  allow ? std::vector<std::string>{"allowDevice[7]"} : std::vector<std::string>{});
+        EXPECT_EQ(rig.monitor->trustRequest().has_value(), allow);
+        QApplication::processEvents(); // the redraw replaces the advisor
+        EXPECT_EQ(advisorOf(&view) != nullptr, allow);
+    }
+}
+
+TEST(ContentView, TheLockHoldItemOnlyWhereThisUserMaySetIt) {
+    // The scripted machine never lets the hold be set without a password.
+    View v;
+    v.open();
+    ASSERT_FALSE(v.rig.monitor->mayHoldWhileLocked());
+    const auto* gear = v.view->findChild<QToolButton*>(QStringLiteral("settings"));
+    ASSERT_NE(gear, nullptr);
+    for (const QAction* action : gear->menu()->actions()) {
+        EXPECT_NE(action->text(), "Hold new devices while locked");
+    }
 }
 
 TEST(ContentView, PermissionHintOnlyWhileTheGuardIsWantedAndNotPermitted) {

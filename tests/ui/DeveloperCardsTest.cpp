@@ -453,30 +453,6 @@ TEST(DeviceMenuTest, PressingTheButtonPopsUpTheMenu) {
     }
 }
 
-// A Monitor that stores (in a scratch folder) and acts on the scripted machine, so that the menu
-// items' operations leave traces.
-struct ActingRig {
-    TempFolder folder;
-    VirtualScheduler scheduler{testNow};
-    ScriptedMachine machine;
-    ScriptedKeyboardWatcher keyboard{machine, scheduler};
-    RecordingNotifier notifier{nullptr};
-    RecordingPanel panel{nullptr};
-    std::vector<std::string> actions;
-    std::unique_ptr<Monitor> monitor;
-
-    ActingRig() {
-        machine.state.results.serviceName["usb0"] = "USB LAN";
-        machine.setActionHook([this](const std::string& name, nlohmann::json args, nlohmann::json) {
-            actions.push_back(name + args.dump());
-        });
-        monitor = std::make_unique<Monitor>(
-            MonitorProviders{machine, keyboard, notifier, panel, scheduler, scheduler},
-            MonitorFiles{folder.path / "defaults.json", folder.path / "events.json"});
-        actions.clear();
-    }
-};
-
 void choose(DeviceMenu& menu, const QString& text) {
     for (QAction* action : menu.items()->actions()) {
         if (action->text() == text) {
@@ -515,6 +491,49 @@ TEST(DeviceMenuTest, ItemsRunTheirOperationOnTheDevice) {
     choose(menu, "Forget this device");
     ASSERT_FALSE(rig.monitor->events().empty());
     EXPECT_TRUE(rig.monitor->events().front().text.starts_with("Forgot Dock (1234:5678)."));
+}
+
+TEST(DeviceMenuTest, TheOpenPromptIsAnsweredForAHeldBackDeviceNobodyElseDecided) {
+    const QStringList answered{"Allow", "Don\u2019t Allow", "", "Forget this device"};
+    const QStringList plain{"", "Forget this device"};
+    const struct {
+        const char* what;
+        bool blocked, policyHeld, prompt, canAllow;
+        QStringList items;
+    } cases[] = {
+        {"held back at a prompt", true, false, true, true, answered},
+        {"held by the administrator's rule", true, true, true, true, plain},
+        {"let in", false, false, true, true, plain},
+        {"no prompt open", true, false, false, true, plain},
+        {"no policy engine answers", true, false, true, false, plain},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        UiRig rig;
+        USBDevice d = usbDevice(4, "Thing", {Capability::storage});
+        d.blocked = k.blocked;
+        d.policyHeld = k.policyHeld;
+        Monitor::DemoState state;
+        state.usb = {d};
+        if (k.prompt) {
+            state.trustRequest = TrustRequest{"USB-C port 1", {}};
+        }
+        state.canAllow = k.canAllow;
+        rig.show(state);
+        EXPECT_EQ(DeviceMenu(*rig.monitor, d).itemTexts(), k.items);
+    }
+
+    // The answers reach the policy engine, or close the prompt.
+    for (const bool allow : {true, false}) {
+        ActingRig rig;
+        rig.holdAtPrompt(usbDevice(7, "Pocket Drive", {Capability::storage}));
+        ASSERT_TRUE(rig.monitor->trustRequest().has_value());
+        DeviceMenu menu(*rig.monitor, rig.monitor->usb().front());
+        choose(menu, allow ? "Allow" : "Don\u2019t Allow");
+        EXPECT_EQ(rig.actions,
+                  allow ? std::vector<std::string>{"allowDevice[7]"} : std::vector<std::string>{});
+        EXPECT_EQ(rig.monitor->trustRequest().has_value(), allow) << "Allow waits for the scan";
+    }
 }
 
 TEST(DeveloperCards, InputRowsByKindAndPlace) {

@@ -4,6 +4,15 @@
 
 namespace vantrel {
 
+void ActingRig::holdAtPrompt(USBDevice device) {
+    device.blocked = true;
+    machine.state.usb.push_back(std::move(device));
+    machine.state.ports = {
+        PortInfo{"Port-USB-C@1", "USB-C port 1", true, 1, std::nullopt, /*pending=*/true}};
+    monitor->deviceChanged();
+    actions.clear();
+}
+
 USBDevice usbDevice(std::uint64_t id, std::string name, std::vector<Capability> caps,
                     std::uint32_t locationID) {
     USBDevice d;

@@ -1,10 +1,12 @@
 // What the window tests share: a demo Monitor on scripted providers whose published state a test
-// sets directly, builders of the records it shows, and finding widgets by text or name.
+// sets directly, a Monitor that acts on the scripted machine, builders of the records they show,
+// and finding widgets by text or name.
 #pragma once
 
 #include "app/engine/Monitor.h"
 #include "app/engine/scripted/ScriptedMachine.h"
 #include "app/engine/scripted/VirtualScheduler.h"
+#include "tests/TestSupport.h"
 
 #include <memory>
 #include <string>
@@ -28,6 +30,32 @@ struct UiRig {
         MonitorProviders{machine, keyboard, notifier, panel, scheduler, scheduler}, testNow);
 
     void show(Monitor::DemoState state) { monitor->showDemo(std::move(state)); }
+};
+
+// A Monitor that stores (in a scratch folder) and acts on the scripted machine, so that the
+// operations of the windows leave traces: each action as its name and its arguments.
+struct ActingRig {
+    TempFolder folder;
+    VirtualScheduler scheduler{testNow};
+    ScriptedMachine machine;
+    ScriptedKeyboardWatcher keyboard{machine, scheduler};
+    RecordingNotifier notifier{nullptr};
+    RecordingPanel panel{nullptr};
+    std::vector<std::string> actions;
+    std::unique_ptr<Monitor> monitor;
+
+    ActingRig() {
+        machine.state.results.serviceName["usb0"] = "USB LAN";
+        machine.setActionHook([this](const std::string& name, nlohmann::json args, nlohmann::json) {
+            actions.push_back(name + args.dump());
+        });
+        monitor = std::make_unique<Monitor>(
+            MonitorProviders{machine, keyboard, notifier, panel, scheduler, scheduler},
+            MonitorFiles{folder.path / "defaults.json", folder.path / "events.json"});
+        actions.clear();
+    }
+    // Plugs in `device`, held back, and opens the prompt for it on "USB-C port 1".
+    void holdAtPrompt(USBDevice device);
 };
 
 // A USB device with the usual test ids (0x1234:0x5678, "Acme") on root port 1 of bus 1.
