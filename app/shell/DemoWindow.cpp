@@ -103,8 +103,14 @@ int run(const CommandLine::DemoWords& words, int argc, char** argv) {
 
     Frame frame(background);
     if (words.advisor) {
-        frame.layout()->addWidget(new ui::AdvisorView(DemoData::request(words.safe, reference),
-                                                      reference, words.expanded));
+        auto* advice = new ui::AdvisorView(DemoData::request(words.safe, reference), reference,
+                                           words.expanded);
+        // As the panel shows it where the prompt can be answered (a demo Monitor answers nothing).
+        if (monitor->canAllow()) {
+            advice->setAnswers(ui::AdvisorView::Answers{[monitor] { monitor->allowPrompt(); },
+                                                        [monitor] { monitor->refusePrompt(); }});
+        }
+        frame.layout()->addWidget(advice);
     } else {
         // The stored preference drives the "Developer mode" toggle (kept only in memory here);
         // the word shows the developer layout without it.
