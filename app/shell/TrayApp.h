@@ -11,6 +11,7 @@
 #include "app/shell/MachineWatch.h"
 #include "app/shell/QtScheduler.h"
 #include "app/shell/SystemClock.h"
+#include "app/shell/UsbGuardPolicy.h"
 #include "app/ui/AdvisorWindowController.h"
 #include "app/ui/ContentView.h"
 
@@ -43,7 +44,13 @@ class TrayApp final : public QObject {
     void showSystemInformation();
 
     SystemClock clock_;
-    LinuxMachine machine_;
+    // The policy daemon's answers reach the Monitor as a device event does, once it exists.
+    UsbGuardPolicy policy_{QDBusConnection::systemBus(), [this] {
+                               if (monitor_) {
+                                   monitor_->deviceChanged();
+                               }
+                           }};
+    LinuxMachine machine_{&policy_};
     KeystrokeGuard keyboard_{clock_};
     DBusNotifier notifier_;
     ui::AdvisorWindowController advisor_{clock_};
