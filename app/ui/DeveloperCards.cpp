@@ -353,7 +353,12 @@ QWidget* developerBody(Monitor& monitor, Timestamp now) {
         // for its height at the width it really gets.
         auto* leading = new QHBoxLayout;
         leading->setContentsMargins(0, 0, 0, 0);
-        leading->addWidget(new AdvisorView(*request, now));
+        auto* advice = new AdvisorView(*request, now);
+        if (monitor.canAllow()) {
+            advice->setAnswers(AdvisorView::Answers{[&monitor] { monitor.allowPrompt(); },
+                                                    [&monitor] { monitor.refusePrompt(); }});
+        }
+        leading->addWidget(advice);
         leading->addStretch(1);
         panel->content()->addLayout(leading);
         stack->addWidget(panel);

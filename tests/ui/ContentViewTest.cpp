@@ -326,12 +326,14 @@ TEST(ContentView, TheAdvisorOffersTheAnswersOnlyWhereThePromptCanBeAnswered) {
         EXPECT_EQ(advisor->answersShown(), canAllow);
     }
 
-    // On a Monitor that acts, each answer reaches it: "Allow" the policy engine, "Don’t Allow"
-    // the prompt, which closes.
-    for (const bool allow : {true, false}) {
-        SCOPED_TRACE(allow);
+    // On a Monitor that acts, each answer reaches it, in either layout: "Allow" the policy
+    // engine, "Don’t Allow" the prompt, which closes.
+    for (const auto& [allow, developer] :
+         {std::pair{true, false}, {false, false}, {true, true}, {false, true}}) {
+        SCOPED_TRACE(std::to_string(allow) + (developer ? " developer" : " simple"));
         ActingRig rig;
         rig.holdAtPrompt(usbDevice(7, "Pocket Drive", {Capability::storage}));
+        rig.monitor->setDeveloperMode(developer);
         ContentView view(*rig.monitor, {});
         view.show();
         auto* advisor = advisorOf(&view);
