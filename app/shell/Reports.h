@@ -6,14 +6,19 @@
 #include "app/engine/Devices.h"
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace vantrel {
 
 namespace SelfTest {
-// Prints one "{PASS|FAIL}  {check}: {detail}" line per check, in a fixed order.
-void run(std::ostream& out);
+// What the self-test found of the daemon that holds new devices back (the desktop shell asks it
+// over D-Bus): it answers and holds new devices back, or why not.
+enum class Policy { answers, notInstalled, noBridge, letsNewDevicesIn, needsPassword, notAllowed };
+// Prints one "{PASS|FAIL}  {check}: {detail}" line per check, in a fixed order; the device
+// policy line last, when `policy` is given.
+void run(std::ostream& out, std::optional<Policy> policy = std::nullopt);
 } // namespace SelfTest
 
 namespace Snapshot {

@@ -34,9 +34,27 @@ std::string listed(const std::vector<std::string>& parts, std::string_view none)
     return text;
 }
 
+std::string_view policyDetail(Policy policy) {
+    switch (policy) {
+    case Policy::answers:
+        return "USBGuard answers; new devices are held back";
+    case Policy::notInstalled:
+        return "USBGuard is not installed";
+    case Policy::noBridge:
+        return "USBGuard\u2019s D-Bus bridge (usbguard-dbus) is not running";
+    case Policy::letsNewDevicesIn:
+        return "USBGuard lets new devices in (its ImplicitPolicyTarget is allow)";
+    case Policy::needsPassword:
+        return "letting a device in asks for an administrator password here";
+    case Policy::notAllowed:
+        return "you are not allowed to let devices in on this computer";
+    }
+    return {};
+}
+
 } // namespace
 
-void run(std::ostream& out) {
+void run(std::ostream& out, std::optional<Policy> policy) {
     line(out, Actions::lockScreenAvailable(), "lock screen available",
          std::string(PlatformText::lockCommand) + " resolved (not called)");
 
@@ -85,6 +103,9 @@ void run(std::ostream& out) {
         }
     }
     line(out, true, "blocked device detection", listed(waiting, "no devices waiting for approval"));
+    if (policy) {
+        line(out, *policy == Policy::answers, "device policy", policyDetail(*policy));
+    }
     out << std::flush;
 }
 

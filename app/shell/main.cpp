@@ -7,6 +7,7 @@
 #include "app/shell/DemoWindow.h"
 #include "app/shell/Display.h"
 #include "app/shell/KeepAlive.h"
+#include "app/shell/PolicyCheck.h"
 #include "app/shell/Reports.h"
 #include "app/shell/SingleCopy.h"
 #include "app/shell/TrayApp.h"
@@ -73,9 +74,12 @@ int main(int argc, char** argv) {
     case Mode::agentStatus:
         std::cout << (KeepAlive::enabled() ? "enabled" : "not registered") << std::endl;
         return 0;
-    case Mode::selfTest:
-        SelfTest::run(std::cout);
+    case Mode::selfTest: {
+        // The device policy line asks the system bus, which needs an application object.
+        const QCoreApplication app(argc, argv);
+        SelfTest::run(std::cout, PolicyCheck::run(QDBusConnection::systemBus()));
         return 0;
+    }
     case Mode::demoWindow:
         return DemoWindow::run(line.demo, argc, argv);
     case Mode::replay:
