@@ -65,8 +65,9 @@ class UsbGuardStack {
     bool waitAuthorized(const std::string& kernelName, const std::string& value,
                         std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
-    // Plugs another keyboard into port `port` of the hub (kernel name 1-1.<port>) and tells the
-    // daemon, as the kernel would; returns its kernel name.
+    // Plugs another keyboard into port `port` of the hub (kernel name 1-1.<port>) and sends the
+    // kernel's "add" event to the tree's listeners; returns its kernel name. Not yet enough: the
+    // daemon does not act on the event (no test relies on it until it does).
     std::string plugKeyboard(int port);
 
     // Ends the D-Bus bridge (the daemon goes on) and starts it again.
