@@ -89,6 +89,12 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
 
 TrayApp::~TrayApp() = default;
 
+void TrayApp::deviceChanged() {
+    if (monitor_) {
+        monitor_->deviceChanged();
+    }
+}
+
 void TrayApp::updateIcon() {
     const bool alert = !monitor_->unreviewed().empty();
     if (alert == alert_) {

@@ -8,6 +8,7 @@
 #include "app/linux/KeystrokeGuard.h"
 #include "app/linux/LinuxMachine.h"
 #include "app/shell/DBusNotifier.h"
+#include "app/shell/LockHold.h"
 #include "app/shell/MachineWatch.h"
 #include "app/shell/QtScheduler.h"
 #include "app/shell/SystemClock.h"
@@ -41,15 +42,16 @@ class TrayApp final : public QObject {
 
   private:
     void updateIcon();
+    void deviceChanged();
     void showSystemInformation();
 
     SystemClock clock_;
-    // The policy daemon's answers reach the Monitor as a device event does, once it exists.
-    UsbGuardPolicy policy_{QDBusConnection::systemBus(), [this] {
-                               if (monitor_) {
-                                   monitor_->deviceChanged();
-                               }
-                           }};
+    // The session's lock and the policy daemon's answers reach the Monitor as a device event
+    // does, once it exists. The lock hold goes last, putting back what it changed at quit.
+    LockHold lockHold_{QDBusConnection::systemBus(),
+                       SettingsStore::standardPath().parent_path() / "lock-hold.json",
+                       [this] { deviceChanged(); }};
+    UsbGuardPolicy policy_{QDBusConnection::systemBus(), [this] { deviceChanged(); }, &lockHold_};
     LinuxMachine machine_{&policy_};
     KeystrokeGuard keyboard_{clock_};
     DBusNotifier notifier_;
