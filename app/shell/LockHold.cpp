@@ -1,6 +1,7 @@
 #include "app/shell/LockHold.h"
 
 #include "app/engine/AtomicFile.h"
+#include "app/shell/Polkit.h"
 
 #include <array>
 #include <system_error>
@@ -142,33 +143,9 @@ QDBusMessage LockHold::usbGuard(const char* member, const QVariantList& argument
 }
 
 void LockHold::askPolkit() {
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.PolicyKit1"),
-                                       QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
-                                       QStringLiteral("org.freedesktop.PolicyKit1.Authority"),
-                                       QStringLiteral("CheckAuthorization"));
-    QDBusArgument subject;
-    subject.beginStructure();
-    subject << QStringLiteral("system-bus-name")
-            << QVariantMap{{QStringLiteral("name"), bus_.baseService()}};
-    subject.endStructure();
-    QDBusArgument details;
-    details.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QString>());
-    details.endMap();
-    // Flags 0: never an interactive prompt; no cancellation id.
-    message << QVariant::fromValue(subject) << QString::fromLatin1(action)
-            << QVariant::fromValue(details) << 0U << QString();
-    call(message, [this](const QDBusMessage& reply) {
-        bool authorized = false;
-        bool challenge = false;
-        if (succeeded(reply) && reply.signature() == QStringLiteral("(bba{ss})")) {
-            const QDBusArgument result = reply.arguments().first().value<QDBusArgument>();
-            QMap<QString, QString> resultDetails;
-            result.beginStructure();
-            result >> authorized >> challenge >> resultDetails;
-            result.endStructure();
-        }
-        mayHold_ = authorized && !challenge;
+    call(Polkit::check(bus_, action), [this](const QDBusMessage& reply) {
+        const Polkit::Answer answer = Polkit::answer(reply);
+        mayHold_ = answer.authorized && !answer.challenge;
         notify();
     });
 }

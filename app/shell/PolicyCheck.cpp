@@ -4,6 +4,7 @@
 #include "app/shell/PolicyCheck.h"
 
 #include "app/linux/HostFiles.h"
+#include "app/shell/Polkit.h"
 
 #include <filesystem>
 
@@ -49,41 +50,12 @@ SelfTest::Policy run(const QDBusConnection& bus) {
         return Policy::letsNewDevicesIn;
     }
 
-    // CheckAuthorization(subject, action, details, flags 0: no interaction, cancellation id).
-    QDBusMessage check =
-        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.PolicyKit1"),
-                                       QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
-                                       QStringLiteral("org.freedesktop.PolicyKit1.Authority"),
-                                       QStringLiteral("CheckAuthorization"));
-    QDBusArgument subject;
-    subject.beginStructure();
-    subject << QStringLiteral("system-bus-name");
-    subject.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QDBusVariant>());
-    subject.beginMapEntry();
-    subject << QStringLiteral("name") << QDBusVariant(bus.baseService());
-    subject.endMapEntry();
-    subject.endMap();
-    subject.endStructure();
-    QDBusArgument details;
-    details.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QString>());
-    details.endMap();
-    check << QVariant::fromValue(subject)
-          << QStringLiteral("org.usbguard.Devices1.applyDevicePolicy")
-          << QVariant::fromValue(details) << 0U << QString();
-    const QDBusMessage reply = bus.call(check, QDBus::Block, timeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        return Policy::notAllowed;
-    }
-    bool authorized = false;
-    bool challenge = false;
-    const QDBusArgument result = reply.arguments().at(0).value<QDBusArgument>();
-    result.beginStructure();
-    result >> authorized >> challenge;
-    result.endStructure();
-    if (authorized) {
+    const Polkit::Answer answer = Polkit::answer(bus.call(
+        Polkit::check(bus, "org.usbguard.Devices1.applyDevicePolicy"), QDBus::Block, timeoutMs));
+    if (answer.authorized) {
         return Policy::answers;
     }
-    return challenge ? Policy::needsPassword : Policy::notAllowed;
+    return answer.challenge ? Policy::needsPassword : Policy::notAllowed;
 }
 
 } // namespace vantrel::PolicyCheck

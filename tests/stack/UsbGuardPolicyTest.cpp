@@ -20,19 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Runs the event loop until `done` holds, at most `timeout`.
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= until) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
 // allow() from another thread, as the Monitor calls it, with the main loop running meanwhile.
 bool allowFromThread(UsbGuardPolicy& policy, const std::string& device) {
     auto answer = std::async(std::launch::async, [&] { return policy.allow(device, false); });

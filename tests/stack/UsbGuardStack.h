@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -27,6 +28,10 @@
 struct _UMockdevTestbed;
 
 namespace vantrel {
+
+// Runs the Qt event loop until `done` holds, at most `timeout`; whether it came to hold.
+bool waitFor(const std::function<bool()>& done,
+             std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 class UsbGuardStack {
   public:
