@@ -281,7 +281,7 @@ TEST(ContentView, SettingsMenuAndTheKeepRunningSwitchShowingWhatTheAgentReports)
     for (QAction* action : gear->menu()->actions()) {
         items << (action->isSeparator() ? QString() : action->text());
     }
-    // No "Hold new devices while locked": the scripted machine never lets this user set it.
+    // No "Hold new devices while locked" where this user may not set it.
     ASSERT_FALSE(v.rig.monitor->mayHoldWhileLocked());
     EXPECT_EQ(items, (QStringList{"Always running", "Pause devices that overstep", "Typing guard",
                                   "", "Developer mode", "", "Quit Vantrel"}));
@@ -346,6 +346,26 @@ TEST(ContentView, TheAdvisorOffersTheAnswersOnlyWhereThePromptCanBeAnswered) {
         QApplication::processEvents(); // the redraw replaces the advisor
         EXPECT_EQ(advisorOf(&view) != nullptr, allow);
     }
+}
+
+TEST(ContentView, TheLockHoldSwitchWhereThisUserMaySetIt) {
+    ActingRig rig;
+    rig.machine.state.mayHold = true;
+    ContentView view(*rig.monitor, {});
+    view.show();
+    auto* gear = view.findChild<QToolButton*>(QStringLiteral("settings"));
+    ASSERT_NE(gear, nullptr);
+    QAction* hold = nullptr;
+    for (QAction* action : gear->menu()->actions()) {
+        if (action->text() == QStringLiteral("Hold new devices while locked")) {
+            hold = action;
+        }
+    }
+    ASSERT_NE(hold, nullptr);
+    EXPECT_FALSE(hold->isChecked()) << "off until turned on";
+    hold->trigger();
+    EXPECT_TRUE(rig.monitor->holdWhileLocked());
+    EXPECT_EQ(rig.actions, std::vector<std::string>{"holdWhileLocked[true]"});
 }
 
 TEST(ContentView, PermissionHintOnlyWhileTheGuardIsWantedAndNotPermitted) {

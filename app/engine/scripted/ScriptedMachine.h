@@ -38,6 +38,7 @@ struct MachineState {
     bool inputAccess = true;
     bool canAllow = true;    // a device policy engine answers
     bool lockedHold = false; // new devices are held because the session is locked
+    bool mayHold = false;    // this user may hold new devices while locked
     MachineResults results;
 };
 
@@ -71,7 +72,7 @@ class ScriptedMachine final : public Machine {
 
     bool canAllow() override { return state.canAllow; }
     bool allowDevice(const USBDevice& device, bool permanent) override;
-    bool mayHoldWhileLocked() override { return false; }
+    bool mayHoldWhileLocked() override { return state.mayHold; }
     void holdWhileLocked(bool on) override;
     bool holdingWhileLocked() override { return state.lockedHold; }
 
