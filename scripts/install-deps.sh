@@ -26,6 +26,11 @@ packages=(
 if [ "${1:-}" = docs ]; then
   packages+=(imagemagick trayer xdotool)
 fi
+# `install-deps.sh bench` adds what bench/idle.sh uses: a virtual display with a tray, a way to
+# click, and a C compiler for its open counter.
+if [ "${1:-}" = bench ]; then
+  packages+=(xvfb trayer xdotool gcc)
+fi
 # `install-deps.sh fuzz` adds what `make fuzz` and bench/fuzz.sh use: clang with libFuzzer and
 # the sanitizer runtimes, and the symbolizer for readable reports.
 if [ "${1:-}" = fuzz ]; then
