@@ -7,6 +7,7 @@
 #include "core/Capability.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -56,13 +57,28 @@ std::unique_ptr<Monitor> Monitor::demo(MonitorProviders providers, Timestamp clo
 
 Monitor::~Monitor() = default;
 
-void Monitor::observe(std::function<void()> observer) {
+void Monitor::observe(std::function<void(Changes)> observer) {
     observers_.push_back(std::move(observer));
 }
 
-void Monitor::changed() {
+void Monitor::observe(std::function<void()> observer) {
+    observers_.push_back([observer = std::move(observer)](Changes) { observer(); });
+}
+
+void Monitor::changed(Changes::Part part, bool now) {
+    pending_.add(part);
+    if (now) {
+        publish();
+    }
+}
+
+void Monitor::publish() {
+    if (!pending_.any()) {
+        return;
+    }
+    const Changes changes = std::exchange(pending_, {});
     for (const auto& observer : observers_) {
-        observer();
+        observer(changes);
     }
 }
 
@@ -88,8 +104,13 @@ void Monitor::runCycle(std::string_view reason) {
         trace_.cycle(reason);
     }
     if (persists_) {
-        canAllow_ = p_.machine.canAllow();
-        holdingWhileLocked_ = p_.machine.holdingWhileLocked();
+        const bool canAllow = p_.machine.canAllow();
+        const bool holding = p_.machine.holdingWhileLocked();
+        if (canAllow != canAllow_ || holding != holdingWhileLocked_) {
+            canAllow_ = canAllow;
+            holdingWhileLocked_ = holding;
+            changed(Changes::policy, false);
+        }
     }
     scanUSB();
     scanInputs();
@@ -97,7 +118,7 @@ void Monitor::runCycle(std::string_view reason) {
     scanNetwork();
     watchActivity();
     firstScan_ = false;
-    changed();
+    publish();
 }
 
 void Monitor::loadSettings() {
@@ -187,7 +208,7 @@ void Monitor::setAutoPause(bool on) {
     if (persists_) {
         settings_.set("autoPause", on);
     }
-    changed();
+    changed(Changes::switches);
 }
 
 void Monitor::setKeystrokeGuard(bool on) {
@@ -201,7 +222,7 @@ void Monitor::setKeystrokeGuard(bool on) {
         p_.keyboard.start();
     }
     keystrokeGuardOn_ = p_.keyboard.running();
-    changed();
+    changed(Changes::switches);
 }
 
 void Monitor::showDemo(DemoState state) {
@@ -229,7 +250,8 @@ void Monitor::showDemo(DemoState state) {
     autoPause_ = state.autoPause;
     keystrokeGuardOn_ = state.keystrokeGuardOn;
     canAllow_ = state.canAllow;
-    changed();
+    pending_.add(Changes::all());
+    publish();
 }
 
 void Monitor::setDeveloperMode(bool on) {
@@ -237,7 +259,7 @@ void Monitor::setDeveloperMode(bool on) {
     if (persists_) {
         settings_.set("developerMode", on);
     }
-    changed();
+    changed(Changes::switches);
 }
 
 bool Monitor::keystrokeGuardPreferred() const {

@@ -2,6 +2,7 @@
 // between snapshots into events and decisions, and carries out auto-pause. Main thread only.
 #pragma once
 
+#include "app/engine/Changes.h"
 #include "app/engine/Devices.h"
 #include "app/engine/Event.h"
 #include "app/engine/EventStore.h"
@@ -87,7 +88,8 @@ class Monitor {
     Monitor(const Monitor&) = delete;
     Monitor& operator=(const Monitor&) = delete;
 
-    // Published state. Observers are told of every change, on the main thread.
+    // Published state. Observers are told of every change and of what it touched, on the main
+    // thread; nothing is told when nothing changed.
     const std::vector<USBDevice>& usb() const { return usb_; }
     const std::vector<InputDevice>& inputs() const { return inputs_; }
     const std::vector<PortInfo>& ports() const { return ports_; }
@@ -101,7 +103,9 @@ class Monitor {
     bool autoPause() const { return autoPause_; }
     bool keystrokeGuardOn() const { return keystrokeGuardOn_; }
 
-    // Adds an observer of the published state; it is called after every change.
+    // Adds an observer of the published state; it is called after every change with the parts
+    // that changed since it was last called.
+    void observe(std::function<void(Changes)> observer);
     void observe(std::function<void()> observer);
 
     // Stored state, for reports and replay.
@@ -209,7 +213,10 @@ class Monitor {
     bool boundStoredDevices();
     void saveKnownUSB();
     void saveHistory();
-    void changed();
+    // Notes that `part` changed; tells the observers of what changed when `now`.
+    void changed(Changes::Part part, bool now = true);
+    // Tells the observers of everything noted since they were last told, if anything.
+    void publish();
     // Runs `task` on the main thread later, unless this Monitor is gone by then.
     Scheduler::Task guarded(std::function<void(Monitor&)> task);
     // The same for the Monitor `weak` names; it touches no Monitor, so that background work can
@@ -220,7 +227,8 @@ class Monitor {
     MonitorProviders p_;
     SettingsStore settings_;
     EventStore eventStore_;
-    std::vector<std::function<void()>> observers_;
+    std::vector<std::function<void(Changes)>> observers_;
+    Changes pending_; // changed since the observers were last told
     Trace trace_;
     // Tasks hold this weakly, so that they do nothing once the Monitor is gone.
     std::shared_ptr<Monitor*> self_;

@@ -122,7 +122,10 @@ void Monitor::watchActivity() {
             published[id] = joined(texts, " \u00b7 ");
         }
     }
-    activity_ = std::move(published);
+    if (activity_ != published) {
+        activity_ = std::move(published);
+        changed(Changes::activity, false);
+    }
 }
 
 } // namespace vantrel

@@ -13,7 +13,7 @@ void Monitor::log(Event::Level level, std::string text, bool notify) {
     if (trace_.log) {
         trace_.log(events_.front(), notify);
     }
-    changed();
+    changed(Changes::events);
     if (!persists_) {
         return;
     }
@@ -30,10 +30,15 @@ void Monitor::notifyUser(const std::string& text) {
 }
 
 void Monitor::markAllReviewed() {
+    bool marked = false;
     for (Event& e : events_) {
+        marked = marked || !e.reviewed;
         e.reviewed = true;
     }
-    changed();
+    if (!marked) {
+        return;
+    }
+    changed(Changes::events);
     if (persists_) {
         eventStore_.save(events_);
     }

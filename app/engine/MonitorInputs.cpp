@@ -66,7 +66,10 @@ void Monitor::scanInputs() {
         settings_.set("knownInputs",
                       std::vector<std::string>(knownInputs_.begin(), knownInputs_.end()));
     }
-    inputs_ = std::move(current);
+    if (inputs_ != current) {
+        inputs_ = std::move(current);
+        changed(Changes::inputs, false);
+    }
 }
 
 void Monitor::keyDown(const Keyboard& kb, Timestamp pressedAt) {

@@ -60,7 +60,10 @@ void Monitor::scanNetwork() {
             }
         }
     }
-    nets_ = std::move(list);
+    if (nets_ != list) {
+        nets_ = std::move(list);
+        changed(Changes::network, false);
+    }
 
     NetConfig cfg = p_.machine.netConfig();
     if (!firstScan_ && cfg != config_) {
@@ -87,7 +90,10 @@ void Monitor::scanNetwork() {
             }
         }
     }
-    config_ = std::move(cfg);
+    if (cfg != config_) {
+        config_ = std::move(cfg);
+        changed(Changes::network, false);
+    }
 }
 
 } // namespace vantrel

@@ -18,7 +18,10 @@ void Monitor::scanPorts() {
             }
         }
     }
-    ports_ = std::move(fresh);
+    if (ports_ != fresh) {
+        ports_ = std::move(fresh);
+        changed(Changes::ports, false);
+    }
     updateTrustRequest();
 }
 
@@ -76,6 +79,7 @@ void Monitor::updateTrustRequest() {
         trustRequest_ = request;
         advice_ = Advisor::advise(request, now);
         p_.panel.show(request);
+        changed(Changes::request, false);
         if (fresh) {
             const TrustScore trust = Trust::score(request, now).trust;
             log(trust.level == TrustScore::Level::danger ? Event::Level::warning
@@ -85,7 +89,7 @@ void Monitor::updateTrustRequest() {
                     trust.title + ". " + trust.summary,
                 false);
         }
-        changed();
+        publish();
         return;
     }
     if (!trustRequest_) {
@@ -124,7 +128,7 @@ void Monitor::endTrustRequest() {
     advice_.reset();
     requestIDs_.clear();
     p_.panel.hide();
-    changed();
+    changed(Changes::request);
 }
 
 std::string Monitor::requestedWhat(std::string_view none) const {
@@ -226,7 +230,7 @@ void Monitor::setHoldWhileLocked(bool on) {
     holdWhileLocked_ = on;
     settings_.set("holdWhileLocked", on);
     p_.machine.holdWhileLocked(on);
-    changed();
+    changed(Changes::switches);
 }
 
 bool Monitor::mayHoldWhileLocked() const {

@@ -17,6 +17,7 @@ bool contains(const std::vector<Capability>& caps, Capability c) {
 void Monitor::goneOutOfScope(const USBDevice& d, const std::vector<Capability>& beyond,
                              const std::vector<std::string>& approved) {
     outOfScope_[d.key()] = beyond;
+    changed(Changes::outOfScope, false);
 
     std::vector<std::string> approvedLabels;
     for (const std::string& code : approved) {
@@ -118,6 +119,8 @@ void Monitor::approveScope(const USBDevice& d) {
     knownUSB_[d.key()] = d.codes();
     saveKnownUSB();
     outOfScope_.erase(d.key());
+    changed(Changes::usb, false);
+    changed(Changes::outOfScope, false);
     log(Event::Level::info, "You approved " + d.label() + " as: " + d.capsText() + ".", false);
 }
 
@@ -129,6 +132,8 @@ void Monitor::forget(const USBDevice& d) {
     knownUSB_.erase(key);
     history_.erase(key);
     outOfScope_.erase(key);
+    changed(Changes::usb, false);
+    changed(Changes::outOfScope, false);
     saveKnownUSB();
     saveHistory();
     log(Event::Level::info,

@@ -79,7 +79,10 @@ void Monitor::scanUSB() {
         }
     }
 
-    usb_ = current;
+    if (usb_ != current) {
+        usb_ = current;
+        changed(Changes::usb, false);
+    }
 
     const bool baseline = firstScan_ && knownUSB_.empty();
     bool knownChanged = false;
@@ -111,7 +114,9 @@ void Monitor::scanUSB() {
             if (!beyond.empty()) {
                 goneOutOfScope(d, beyond, approved);
             } else {
-                outOfScope_.erase(key);
+                if (outOfScope_.erase(key) > 0) {
+                    changed(Changes::outOfScope, false);
+                }
                 if (!firstScan_) {
                     log(Event::Level::info, "Connected: " + d.label(), false);
                 }
@@ -166,6 +171,7 @@ void Monitor::recordHistory(const USBDevice& device, Timestamp now) {
     it->second.timesSeen += 1;
     it->second.lastSeen = now;
     it->second.lastCaps = device.codes();
+    changed(Changes::usb, false); // the score is made of the history
 }
 
 bool Monitor::boundStoredDevices() {

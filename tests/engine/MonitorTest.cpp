@@ -462,17 +462,44 @@ TEST(Monitor, RatesAreMeasuredOverTheRealIntervalAndResetCountersGiveNone) {
     EXPECT_DOUBLE_EQ(rig.monitor->nets()[0].inRate, 1'000'000);
 }
 
-TEST(Monitor, ObserversHearEveryChange) {
-    Rig rig;
-    rig.launch();
-    int calls = 0;
-    rig.monitor->observe([&] { ++calls; });
-    rig.monitor->setAutoPause(false);
-    EXPECT_GE(calls, 1);
-    const int before = calls;
-    rig.advance(3); // one timer cycle
-    EXPECT_GT(calls, before);
-    EXPECT_EQ(rig.settings()["autoPause"], false);
+// Observers hear what changed, and nothing at all from a cycle that changed nothing.
+TEST(Monitor, ObserversHearWhatChangedAndNothingElse) {
+    const std::vector<std::pair<std::string, std::function<void(Rig&)>>> cases = {
+        {"nothing", [](Rig& rig) { rig.advance(3); }},
+        {"usb",
+         [](Rig& rig) {
+             rig.machine.state.usb[0].name = "Renamed";
+             rig.advance(3);
+         }},
+        {"switches", [](Rig& rig) { rig.monitor->setAutoPause(false); }},
+        {"events", [](Rig& rig) { rig.monitor->log(Event::Level::info, "Noted.", false); }},
+        {"policy",
+         [](Rig& rig) {
+             rig.machine.state.canAllow = !rig.machine.state.canAllow;
+             rig.advance(3);
+         }},
+    };
+    const std::map<std::string, Changes::Part> parts = {{"usb", Changes::usb},
+                                                        {"switches", Changes::switches},
+                                                        {"events", Changes::events},
+                                                        {"policy", Changes::policy}};
+    for (const auto& [name, act] : cases) {
+        SCOPED_TRACE(name);
+        Rig rig;
+        rig.machine.state.usb = {device(1, "Keyboard", {Capability::input})};
+        rig.launch();
+        rig.advance(6); // past the settling of the device found at start
+        std::vector<Changes> heard;
+        rig.monitor->observe([&](Changes changes) { heard.push_back(changes); });
+        act(rig);
+        if (name == "nothing") {
+            EXPECT_TRUE(heard.empty());
+            continue;
+        }
+        ASSERT_EQ(heard.size(), 1U);
+        EXPECT_TRUE(heard[0].has(parts.at(name)));
+        EXPECT_FALSE(heard[0].has(Changes::network));
+    }
 }
 
 TEST(Monitor, WhileTheSessionIsLockedKeyboardsAndHubsComeInAndTheRestWaitForTheUnlock) {
