@@ -21,11 +21,15 @@ struct Changes {
     };
     std::uint16_t parts = 0;
 
-    static Changes all() { return {0x3ff}; }
-    bool any() const { return parts != 0; }
-    bool has(Part part) const { return (parts & part) != 0; }
+    static constexpr Changes all() { return {0x3ff}; }
+    // The parts given, together.
+    template <typename... Parts> static constexpr Changes of(Parts... parts) {
+        return {static_cast<std::uint16_t>((0 | ... | parts))};
+    }
+    constexpr bool any() const { return parts != 0; }
+    constexpr bool has(Part part) const { return (parts & part) != 0; }
     // Whether any of the parts of `other` is among these.
-    bool touches(Changes other) const { return (parts & other.parts) != 0; }
+    constexpr bool touches(Changes other) const { return (parts & other.parts) != 0; }
     void add(Part part) { parts = static_cast<std::uint16_t>(parts | part); }
     void add(Changes other) { parts = static_cast<std::uint16_t>(parts | other.parts); }
     friend bool operator==(const Changes&, const Changes&) = default;

@@ -39,7 +39,11 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
                                      monitor_->refusePrompt();
                                  }
                              }});
-    monitor_->observe([this] { advisor_.updateAnswers(); });
+    monitor_->observe([this](Changes changes) {
+        if (changes.touches(Changes::of(Changes::request, Changes::policy))) {
+            advisor_.updateAnswers();
+        }
+    });
     if (firstCycle) {
         firstCycle();
     }
@@ -57,7 +61,11 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
         // window manager does with the focus.
         window_->setWindowFlags(Qt::Popup);
     }
-    monitor_->observe([this] { updateIcon(); });
+    monitor_->observe([this](Changes changes) {
+        if (changes.has(Changes::events)) {
+            updateIcon();
+        }
+    });
 
     menu_.addAction(QStringLiteral("Open Vantrel"), this, [this] { openWindow(); });
     menu_.addSeparator();

@@ -11,6 +11,7 @@
 #include "core/PlatformText.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -137,13 +138,18 @@ ContentView::ContentView(Monitor& monitor, Hooks hooks, bool developerOverride, 
     scroll_->viewport()->setAutoFillBackground(false);
     // The view may go before the Monitor, so its observer checks the view is still there. The
     // redraw is queued: a change often comes from a control of this very view, which must not
-    // be deleted while it reports its click; and a burst of changes is drawn once.
-    monitor_.observe([view = QPointer<ContentView>(this)] {
-        if (view && !view->dirty_) {
-            view->dirty_ = true;
+    // be deleted while it reports its click; and a burst of changes is drawn once. A hidden view
+    // only remembers what changed, and draws it when it shows.
+    monitor_.observe([view = QPointer<ContentView>(this)](Changes changes) {
+        if (!view) {
+            return;
+        }
+        const bool queued = view->pending_.any();
+        view->pending_.add(changes);
+        if (!queued && view->isVisible()) {
             QTimer::singleShot(0, view, [view] {
-                if (view && view->dirty_ && view->isVisible()) {
-                    view->redraw();
+                if (view && view->pending_.any() && view->isVisible()) {
+                    view->redrawChanged();
                 }
             });
         }
@@ -157,32 +163,56 @@ bool ContentView::developerLayout() const {
 
 void ContentView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (dirty_) {
-        redraw();
+    if (pending_.any()) {
+        redrawChanged();
     }
 }
 
 void ContentView::redraw() {
+    pending_.add(Changes::all());
+    redrawChanged();
+}
+
+namespace {
+
+// What the headers show: the devices and their scores, the inputs, what waits for review.
+constexpr Changes headerParts = Changes::of(Changes::usb, Changes::inputs, Changes::events);
+// What the footers show, and the layout itself: a change of these redraws everything.
+constexpr Changes wholeParts = Changes::of(Changes::switches, Changes::policy);
+
+} // namespace
+
+void ContentView::redrawChanged() {
     // Rebuilding would close a menu the user is reading; draw once it is closed.
     if (QApplication::activePopupWidget() != nullptr) {
-        dirty_ = true;
         QTimer::singleShot(250, this, [this] {
-            if (dirty_ && isVisible()) {
-                redraw();
+            if (pending_.any() && isVisible()) {
+                redrawChanged();
             }
         });
         return;
     }
-    dirty_ = false;
+    const Changes changes = std::exchange(pending_, {});
     const bool developer = developerLayout();
+    if (header_ != nullptr && developer == drawnDeveloper_ && !changes.touches(wholeParts)) {
+        if (changes.touches(headerParts)) {
+            QWidget* header = developer ? developerHeader() : simpleHeader();
+            delete layout_->replaceWidget(header_, header);
+            delete header_;
+            header_ = header;
+        }
+        // Everything else the body shows.
+        const int scrolled = scroll_->verticalScrollBar()->value();
+        dropGoneRows();
+        setBody(developer ? developerBody(monitor_) : simpleBody(), developer);
+        scroll_->verticalScrollBar()->setValue(scrolled);
+        adjustSize();
+        return;
+    }
+    drawnDeveloper_ = developer;
     const int scrolled = scroll_->verticalScrollBar()->value();
 
-    // Rows that went away forget that they were unfolded.
-    std::set<std::uint64_t> present;
-    for (const USBDevice& device : monitor_.usb()) {
-        present.insert(device.id);
-    }
-    std::erase_if(unfolded_, [&](std::uint64_t id) { return !present.contains(id); });
+    dropGoneRows();
 
     while (QLayoutItem* item = layout_->takeAt(0)) {
         if (item->widget() != scroll_) {
@@ -194,8 +224,30 @@ void ContentView::redraw() {
     QWidget* body = developer ? developerBody(monitor_) : simpleBody();
     footer_ = developer ? developerFooter() : simpleFooter();
 
+    setFixedWidth(developer ? developerWidth : simpleWidth);
+    setBody(body, developer);
+    adjustSize();
+
+    layout_->addWidget(header_);
+    layout_->addWidget(divider());
+    layout_->addWidget(scroll_);
+    layout_->addWidget(divider());
+    layout_->addWidget(footer_);
+    scroll_->verticalScrollBar()->setValue(scrolled);
+    adjustSize();
+}
+
+void ContentView::dropGoneRows() {
+    // Rows that went away forget that they were unfolded.
+    std::set<std::uint64_t> present;
+    for (const USBDevice& device : monitor_.usb()) {
+        present.insert(device.id);
+    }
+    std::erase_if(unfolded_, [&](std::uint64_t id) { return !present.contains(id); });
+}
+
+void ContentView::setBody(QWidget* body, bool developer) {
     const int width = developer ? developerWidth : simpleWidth;
-    setFixedWidth(width);
     delete scroll_->takeWidget();
     // Fitted before the scroll area takes it, and made as tall as its content at its width: the
     // scroll area would otherwise lay all of it out at its size hint first, and then again at
@@ -207,15 +259,6 @@ void ContentView::redraw() {
     body->resize(body->width(), contentHeight(body, body->width()));
     scroll_->setWidget(body);
     body->setAutoFillBackground(false); // setWidget turned it on
-    adjustSize();
-
-    layout_->addWidget(header_);
-    layout_->addWidget(divider());
-    layout_->addWidget(scroll_);
-    layout_->addWidget(divider());
-    layout_->addWidget(footer_);
-    scroll_->verticalScrollBar()->setValue(scrolled);
-    adjustSize();
 }
 
 void ContentView::fitBody() {

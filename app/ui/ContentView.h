@@ -3,6 +3,8 @@
 // cards, checkbox footer). Redrawn from the Monitor on every change; it keeps none of its data.
 #pragma once
 
+#include "app/engine/Changes.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -45,6 +47,8 @@ class ContentView final : public QWidget {
     // Rebuilds header, body and footer from the Monitor now. Changes while the view is hidden
     // or a menu of it is open are drawn when it shows again or the menu closes.
     void redraw();
+    // Rebuilds only what the changes noted since the last draw touched.
+    void redrawChanged();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -60,13 +64,18 @@ class ContentView final : public QWidget {
     void setKeepRunning(std::optional<bool> on);
     // Sizes the body to its content within the layout's width and height limit.
     void fitBody();
+    // Puts `body` in the scroll area, sized to its content.
+    void setBody(QWidget* body, bool developer);
+    // Forgets the unfolded rows of devices gone.
+    void dropGoneRows();
 
     Monitor& monitor_;
     Hooks hooks_;
     bool developerOverride_;
     bool expandFlagged_;
     bool keepRunning_ = false;
-    bool dirty_ = false;
+    Changes pending_; // what changed since the last draw
+    bool drawnDeveloper_ = false;
     std::set<std::uint64_t> unfolded_; // device ids of unfolded rows, while the device stays
     bool firstRowOpened_ = false;
     QWidget* header_ = nullptr;

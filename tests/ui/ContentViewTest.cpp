@@ -395,6 +395,53 @@ TEST(ContentView, PermissionHintOnlyWhileTheGuardIsWantedAndNotPermitted) {
     }
 }
 
+// Counts the widgets made anywhere in the application while it lives.
+struct WidgetCounter : QObject {
+    int made = 0;
+    WidgetCounter() { qApp->installEventFilter(this); }
+    ~WidgetCounter() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::ChildAdded &&
+            static_cast<QChildEvent*>(event)->child()->isWidgetType()) {
+            ++made;
+        }
+        return QObject::eventFilter(object, event);
+    }
+};
+
+// The window is built only from what changed: nothing from a cycle that changed nothing, nothing
+// while hidden, and what changed meanwhile once it shows.
+TEST(ContentView, DrawsOnlyWhatChangedAndNothingWhileHidden) {
+    for (const bool developer : {false, true}) {
+        SCOPED_TRACE(developer ? "developer" : "simple");
+        ActingRig rig;
+        rig.machine.state.usb = {knownStick(1), strangeKeyboard(2)};
+        rig.monitor->setDeveloperMode(developer);
+        ContentView view(*rig.monitor, {});
+        view.show();
+        const auto advance = [&](double seconds) {
+            rig.scheduler.runUntil(rig.scheduler.now() + seconds, true);
+            QApplication::processEvents();
+        };
+        advance(6); // past the settling of the devices
+        WidgetCounter counter;
+        advance(9);
+        EXPECT_EQ(counter.made, 0);
+
+        view.hide();
+        rig.machine.state.usb.push_back(knownStick(3, "Second Stick"));
+        advance(6);
+        EXPECT_EQ(counter.made, 0);
+        view.show();
+        QApplication::processEvents();
+        EXPECT_GT(counter.made, 0);
+        const auto labels = view.findChildren<QLabel*>();
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QLabel* label) {
+            return label->text().contains(QStringLiteral("Second Stick"));
+        }));
+    }
+}
+
 TEST(ContentView, BodyGrowsWithItsContentUpToTheLimit) {
     for (const bool developer : {false, true}) {
         View few;
