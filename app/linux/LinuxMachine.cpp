@@ -11,7 +11,7 @@ std::vector<USBDevice> LinuxMachine::usbDevices() {
 }
 
 std::vector<InputDevice> LinuxMachine::inputDevices() {
-    return Scanner::inputDevices();
+    return Scanner::inputDevices(inputCache_);
 }
 
 std::vector<PortInfo> LinuxMachine::ports() {

@@ -5,6 +5,7 @@
 
 #include "app/engine/Seams.h"
 #include "app/linux/DevicePolicy.h"
+#include "app/linux/InputCache.h"
 
 namespace vantrel {
 
@@ -38,6 +39,8 @@ class LinuxMachine final : public Machine {
 
   private:
     DevicePolicy* policy_;
+    // What the input scan keeps of the input devices attached between cycles.
+    Scanner::InputCache inputCache_;
 };
 
 } // namespace vantrel

@@ -6,10 +6,16 @@
 // device. Consumer controls, power buttons, lid switches, joysticks and touch screens are none
 // of these and are left out.
 //
-// A scan lists /sys/class/input once and opens each inputN folder once, as a place only; every
-// attribute is then read relative to it in one open, one read and one close, and a device that
-// is no keyboard or pointing device costs no more than its capability bitmaps.
+// The bitmaps come from capabilities/key, rel and abs; a tree without that folder (some
+// recordings of real machines) gives them through the KEY, REL and ABS lines of the uevent
+// file, trusted only as InputUevent allows.
+//
+// A scan lists /sys/class/input once and stats each inputN folder. A device the cache holds with
+// the same folder inode costs nothing more; any other is opened once, as a place only, and
+// every attribute is read relative to it in one open, one read and one close.
 #include "app/linux/HostFiles.h"
+#include "app/linux/InputCache.h"
+#include "app/linux/InputUevent.h"
 #include "app/linux/Scanner.h"
 
 #include <algorithm>
@@ -109,9 +115,30 @@ class InputFolder {
     int fd_ = -1;
 };
 
-Bitmap capabilities(const InputFolder& input, const char* file) {
-    const auto text = input.attribute(file);
-    return text ? Bitmap::parse(*text) : Bitmap{};
+// The key, rel and abs bitmaps: from capabilities/ where it is there, else from the uevent
+// when that can be trusted, else none (the device is then no keyboard or pointing device).
+struct Codes {
+    Bitmap key, rel, abs;
+};
+
+Codes codesOf(const InputFolder& input, const std::optional<std::string>& name) {
+    if (const auto key = input.attribute("capabilities/key")) {
+        const auto other = [&](const char* file) {
+            const auto text = input.attribute(file);
+            return text ? Bitmap::parse(*text) : Bitmap{};
+        };
+        return {Bitmap::parse(*key), other("capabilities/rel"), other("capabilities/abs")};
+    }
+    const auto uevent = input.attribute("uevent");
+    if (!uevent) {
+        return {};
+    }
+    const InputUevent::Given given{name, input.attribute("phys"), input.attribute("uniq")};
+    const auto codes = InputUevent::trustedCodes(*uevent, given);
+    if (!codes) {
+        return {};
+    }
+    return {Bitmap::parse(codes->key), Bitmap::parse(codes->rel), Bitmap::parse(codes->abs)};
 }
 
 bool hasLetterKeys(const Bitmap& keys) {
@@ -125,17 +152,15 @@ bool hasLetterKeys(const Bitmap& keys) {
     return true;
 }
 
-std::optional<std::string> kindOf(const InputFolder& input) {
-    const Bitmap keys = capabilities(input, "capabilities/key");
-    if (hasLetterKeys(keys)) {
+std::optional<std::string> kindOf(const Codes& codes) {
+    if (hasLetterKeys(codes.key)) {
         return "Keyboard";
     }
-    const Bitmap rel = capabilities(input, "capabilities/rel");
-    if (rel.has(axisX) && rel.has(axisY)) {
+    if (codes.rel.has(axisX) && codes.rel.has(axisY)) {
         return "Mouse/trackpad";
     }
-    const Bitmap abs = capabilities(input, "capabilities/abs");
-    if (abs.has(axisX) && abs.has(axisY) && (keys.has(btnLeft) || keys.has(btnToolFinger))) {
+    if (codes.abs.has(axisX) && codes.abs.has(axisY) &&
+        (codes.key.has(btnLeft) || codes.key.has(btnToolFinger))) {
         return "Mouse/trackpad";
     }
     return std::nullopt;
@@ -178,6 +203,7 @@ bool builtInBus(std::int64_t bus) {
 
 struct InputNode {
     unsigned long number = 0; // N of inputN: the kernel numbers them in registration order
+    std::string name;         // "inputN"
     std::string folder;
 };
 
@@ -185,7 +211,7 @@ struct InputNode {
 std::vector<InputNode> inputNodes() {
     std::vector<InputNode> nodes;
     const std::string inputClass = HostFiles::path("/sys/class/input").string();
-    for (const HostFiles::Entry& entry : HostFiles::entries(inputClass)) {
+    for (HostFiles::Entry& entry : HostFiles::entries(inputClass)) {
         const std::string& name = entry.name;
         constexpr std::string_view prefix = "input";
         if (!name.starts_with(prefix) || name.size() == prefix.size() ||
@@ -199,6 +225,7 @@ std::vector<InputNode> inputNodes() {
             continue;
         }
         node.folder = inputClass + '/' + name;
+        node.name = std::move(entry.name);
         nodes.push_back(std::move(node));
     }
     std::sort(nodes.begin(), nodes.end(),
@@ -206,20 +233,34 @@ std::vector<InputNode> inputNodes() {
     return nodes;
 }
 
-// The device in the folder open as `folder`; none when it is no keyboard or pointing device.
-// `name` gets the name attribute as the kernel gives it.
-std::optional<InputDevice> readInput(const InputFolder& folder, std::string* name = nullptr) {
-    auto kind = kindOf(folder);
-    if (!kind) {
-        return std::nullopt;
+// The eventN folders of an input device, as their /dev/input paths, sorted.
+std::vector<std::string> eventPaths(const std::string& folder) {
+    std::vector<std::string> paths;
+    for (const HostFiles::Entry& entry : HostFiles::entries(folder)) {
+        const std::string& name = entry.name;
+        if (entry.kind == HostFiles::Entry::folder && name.starts_with("event") &&
+            name.size() > 5 && name.find_first_not_of("0123456789", 5) == std::string::npos) {
+            paths.push_back("/dev/input/" + name);
+        }
     }
-    InputDevice device;
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+// The facts of the device in `node`, whose folder has `inode`.
+InputFacts readInput(const InputNode& node, std::uint64_t inode) {
+    InputFacts facts;
+    facts.inode = inode;
+    const InputFolder folder(node.folder);
     // The kernel prints an empty name for a device that gave none.
     const auto given = folder.attribute("name");
-    device.name = given && !given->empty() ? *given : "Unknown input device";
-    if (name != nullptr) {
-        *name = given.value_or("");
+    auto kind = kindOf(codesOf(folder, given));
+    if (!kind) {
+        return facts;
     }
+    InputDevice device;
+    device.name = given && !given->empty() ? *given : "Unknown input device";
+    facts.name = given.value_or("");
     const auto busText = folder.attribute("id/bustype");
     const std::int64_t bus = busText ? hexValue(busText) : -1;
     device.transport = transportName(bus);
@@ -227,26 +268,66 @@ std::optional<InputDevice> readInput(const InputFolder& folder, std::string* nam
     device.productID = hexValue(folder.attribute("id/product"));
     device.builtIn = builtInBus(bus);
     device.kind = std::move(*kind);
-    return device;
+    if (device.kind == "Keyboard") {
+        facts.eventPaths = eventPaths(node.folder);
+    }
+    facts.device = std::move(device);
+    return facts;
+}
+
+using Scanned = std::vector<std::pair<std::string, InputFacts>>;
+
+// The facts of every inputN folder by name, in registration order, from `cache` where it holds
+// the same connection. A folder that cannot be stat'ed (gone since the listing) is left out.
+Scanned scan(const InputCache& cache) {
+    Scanned scanned;
+    for (InputNode& node : inputNodes()) {
+        struct stat info {};
+        if (::stat(node.folder.c_str(), &info) != 0) {
+            continue;
+        }
+        const auto inode = static_cast<std::uint64_t>(info.st_ino);
+        const InputFacts* known = cache.find(node.name, inode);
+        InputFacts facts = known != nullptr ? *known : readInput(node, inode);
+        // An event device registers just after its input device: a keyboard seen without one
+        // looks again.
+        if (known != nullptr && facts.device && facts.device->kind == "Keyboard" &&
+            facts.eventPaths.empty()) {
+            facts.eventPaths = eventPaths(node.folder);
+        }
+        scanned.emplace_back(std::move(node.name), std::move(facts));
+    }
+    return scanned;
+}
+
+// `cache` keeps exactly the devices of `scanned`.
+void keep(InputCache& cache, Scanned&& scanned) {
+    std::map<std::string, InputFacts, std::less<>> facts;
+    for (auto& [name, fact] : scanned) {
+        facts.emplace(std::move(name), std::move(fact));
+    }
+    cache.keep(std::move(facts));
 }
 
 } // namespace
 
-std::vector<InputDevice> inputDevices() {
+std::vector<InputDevice> inputDevices(InputCache& cache) {
+    Scanned scanned = scan(cache);
     std::map<std::string, InputDevice> byKey;
-    for (const InputNode& node : inputNodes()) {
-        auto device = readInput(InputFolder(node.folder));
-        if (!device) {
+    for (const auto& [name, facts] : scanned) {
+        if (!facts.device) {
             continue;
         }
+        const InputDevice& device = *facts.device;
         // A keyboard wins its key: the first keyboard stays, a pointing device is replaced.
-        const auto found = byKey.find(device->key());
+        const auto found = byKey.find(device.key());
         if (found == byKey.end()) {
-            byKey.emplace(device->key(), std::move(*device));
+            byKey.emplace(device.key(), device);
         } else if (found->second.kind != "Keyboard") {
-            found->second = std::move(*device);
+            found->second = device;
         }
     }
+    keep(cache, std::move(scanned));
     std::vector<InputDevice> devices;
     devices.reserve(byKey.size());
     for (auto& entry : byKey) {
@@ -262,31 +343,32 @@ std::vector<InputDevice> inputDevices() {
     return devices;
 }
 
-std::vector<KeyboardNode> keyboardNodes() {
+std::vector<InputDevice> inputDevices() {
+    InputCache none;
+    return inputDevices(none);
+}
+
+std::vector<KeyboardNode> keyboardNodes(InputCache& cache) {
+    Scanned scanned = scan(cache);
     std::vector<KeyboardNode> keyboards;
-    for (const InputNode& node : inputNodes()) {
-        const InputFolder folder(node.folder);
-        KeyboardNode keyboard;
-        const auto device = readInput(folder, &keyboard.name);
-        if (!device || device->kind != "Keyboard") {
+    for (const auto& [name, facts] : scanned) {
+        if (!facts.device || facts.device->kind != "Keyboard") {
             continue;
         }
-        struct stat info {};
-        if (::fstat(folder.fd(), &info) == 0) {
-            keyboard.registryID = static_cast<std::uint64_t>(info.st_ino);
-        }
-        keyboard.builtIn = device->builtIn;
-        for (const HostFiles::Entry& entry : HostFiles::entries(node.folder)) {
-            const std::string& name = entry.name;
-            if (entry.kind == HostFiles::Entry::folder && name.starts_with("event") &&
-                name.size() > 5 && name.find_first_not_of("0123456789", 5) == std::string::npos) {
-                keyboard.eventPaths.push_back("/dev/input/" + name);
-            }
-        }
-        std::sort(keyboard.eventPaths.begin(), keyboard.eventPaths.end());
+        KeyboardNode keyboard;
+        keyboard.registryID = facts.inode;
+        keyboard.name = facts.name;
+        keyboard.builtIn = facts.device->builtIn;
+        keyboard.eventPaths = facts.eventPaths;
         keyboards.push_back(std::move(keyboard));
     }
+    keep(cache, std::move(scanned));
     return keyboards;
+}
+
+std::vector<KeyboardNode> keyboardNodes() {
+    InputCache none;
+    return keyboardNodes(none);
 }
 
 } // namespace vantrel::Scanner

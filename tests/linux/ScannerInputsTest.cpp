@@ -1,3 +1,5 @@
+#include "app/linux/HostFiles.h"
+#include "app/linux/InputCache.h"
 #include "app/linux/Scanner.h"
 #include "tests/linux/FixtureTree.h"
 
@@ -158,6 +160,95 @@ TEST(ScannerInputs, keyboardNodesGiveEachKeyboardItsEventDeviceAndFolderInode) {
     EXPECT_EQ(nodes[1].registryID, info.st_ino);
     EXPECT_EQ(nodes[1].name, "Receiver");
     EXPECT_EQ(nodes[1].eventPaths, std::vector<std::string>{"/dev/input/event6"});
+}
+
+TEST(ScannerInputs, theCacheReadsADeviceOnceAndAfreshWhenItsFolderIsMadeAgain) {
+    FixtureTree tree;
+    const std::string keyboard = usbHID(tree, "1-2", 0x046d, 0xc31c);
+    addInput(tree, {keyboard, 4, 3, 0x046d, 0xc31c, "Old Keyboard", fullKeyboard});
+    addInput(tree, {ps2, 3, 0x11, 1, 1, "Mouse", mouseButtons, "3"});
+    addInput(tree, {ps2, 5, 0x11, 1, 1, "Power Button", "10000000000000 0"});
+    Scanner::InputCache cache;
+    const auto first = Scanner::inputDevices(cache);
+    EXPECT_EQ(first, Scanner::inputDevices());
+    EXPECT_EQ(cache.size(), 3U);
+
+    const std::uint64_t before = HostFiles::opens();
+    EXPECT_EQ(Scanner::inputDevices(cache), first);
+    const auto keyboards = Scanner::keyboardNodes(cache);
+    EXPECT_EQ(HostFiles::opens(), before) << "a steady scan opened an input file";
+    const auto fresh = Scanner::keyboardNodes();
+    ASSERT_EQ(keyboards.size(), 1U);
+    ASSERT_EQ(fresh.size(), 1U);
+    EXPECT_EQ(keyboards[0].registryID, fresh[0].registryID);
+    EXPECT_EQ(keyboards[0].name, fresh[0].name);
+    EXPECT_EQ(keyboards[0].eventPaths, fresh[0].eventPaths);
+
+    // The same inputN made again for another device (its folder made while the old one is
+    // there, so that it cannot get the old inode), and one device gone.
+    const std::string other = usbHID(tree, "1-3", 0x046d, 0xc31c);
+    for (const char* link :
+         {"/sys/class/input/input4", "/sys/class/input/event4", "/sys/class/input/input5"}) {
+        tree.remove(link);
+    }
+    addInput(tree, {other, 4, 3, 0x046d, 0xc31c, "New Keyboard", fullKeyboard});
+    tree.remove(keyboard + "/input/input4");
+    const auto again = Scanner::inputDevices(cache);
+    ASSERT_EQ(again, Scanner::inputDevices());
+    ASSERT_EQ(again.size(), 2U);
+    EXPECT_EQ(again[0].name, "New Keyboard");
+    EXPECT_EQ(cache.size(), 2U);
+}
+
+// An input device as a recording without capabilities/ gives it: the bitmaps in its uevent.
+std::string addRecorded(FixtureTree& tree, int number, const std::string& name,
+                        const std::string& uevent) {
+    const std::string n = std::to_string(number);
+    const std::string path = std::string(ps2) + "/input/input" + n;
+    tree.attribute(path + "/name", name);
+    tree.attribute(path + "/uniq", "");
+    tree.attribute(path + "/id/bustype", "0011");
+    tree.write(path + "/uevent", uevent);
+    tree.folder(path + "/event" + n);
+    tree.link("/sys/class/input/input" + n, "../../" + path.substr(5));
+    return path;
+}
+
+TEST(ScannerInputs, withoutCapabilitiesTheUeventGivesTheBitmapsOnlyWhenNoNameAddedLines) {
+    const std::string keys = std::string("KEY=") + fullKeyboard + "\n";
+    const std::string tail = "PROP=0\nEV=120013\n" + keys + "MSC=10\n";
+    const struct {
+        std::string name; // the name attribute
+        std::string uevent;
+        bool keyboard;
+    } cases[] = {
+        {"AT Keyboard", "PRODUCT=11/1/1/ab41\nNAME=\"AT Keyboard\"\nUNIQ=\"\"\n" + tail, true},
+        {"", "PRODUCT=11/1/1/ab41\n" + tail, true}, // no name, no NAME line
+        // A name that ends its quote and writes a KEY line of its own, the device having none.
+        {"x\"\nEV=3\nKEY=ffffffffffffffff\nX=\"",
+         "NAME=\"x\"\nEV=3\nKEY=ffffffffffffffff\nX=\"\"\nPROP=0\nEV=3\n", false},
+        // The same lines, as a recording whose name attribute was cut at the line break.
+        {"x\"", "NAME=\"x\"\nEV=3\nKEY=ffffffffffffffff\nX=\"\"\nPROP=0\nEV=3\n", false},
+        {"x", "NAME=\"x\nPROP=0\nEV=3\n" + keys, false},                // the quote not closed
+        {"Other", "NAME=\"AT Keyboard\"\n" + tail, false},              // NAME is not the name
+        {"AT Keyboard", "NAME=\"AT Keyboard\"\n" + keys + tail, false}, // KEY twice
+        {"AT Keyboard", "NAME=\"AT Keyboard\"\n" + keys + "PROP=0\nEV=3\n", false}, // order
+        {"AT Keyboard", "NAME=\"AT Keyboard\"\n" + keys, false},                    // no EV line
+        {"AT Keyboard", "NAME=\"AT Keyboard\"\nUNIQ=\"a\"\n" + tail, false},        // not the uniq
+        {"AT Keyboard", "NAME=\"AT Keyboard\"\n\"\n" + tail, false}, // a line that is no KEY=
+    };
+    for (const auto& c : cases) {
+        FixtureTree tree;
+        addRecorded(tree, 2, c.name, c.uevent);
+        const auto devices = Scanner::inputDevices();
+        EXPECT_EQ(!devices.empty() && devices[0].kind == "Keyboard", c.keyboard) << c.uevent;
+        EXPECT_EQ(Scanner::keyboardNodes().size(), c.keyboard ? 1U : 0U) << c.uevent;
+    }
+    // capabilities/ where it is there wins over the uevent.
+    FixtureTree tree;
+    const std::string path = addRecorded(tree, 2, "AT Keyboard", "PROP=0\nEV=3\n" + keys);
+    tree.attribute(path + "/capabilities/key", "0");
+    EXPECT_TRUE(Scanner::inputDevices().empty());
 }
 
 } // namespace

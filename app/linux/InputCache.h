@@ -1,0 +1,47 @@
+// What the input scan keeps of each input device while the same connection lasts, so that a
+// steady scan lists /sys/class/input and reads no input device's files again.
+#pragma once
+
+#include "app/engine/Devices.h"
+#include "app/linux/Scanner.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel::Scanner {
+
+// One inputN folder as it was read when it appeared.
+struct InputFacts {
+    std::uint64_t inode = 0;             // of the folder: a device made again gets another
+    std::optional<InputDevice> device;   // none: no keyboard or pointing device
+    std::string name;                    // the name attribute as the kernel gives it
+    std::vector<std::string> eventPaths; // of a keyboard: "/dev/input/eventN", sorted
+};
+
+// The devices of the last scan by inputN name. The next scan keeps only those it finds, so what
+// is kept stays bounded by what is attached.
+class InputCache {
+  public:
+    // The facts of `name` when they were read from the folder with `inode`.
+    const InputFacts* find(std::string_view name, std::uint64_t inode) const {
+        const auto at = facts_.find(name);
+        return at == facts_.end() || at->second.inode != inode ? nullptr : &at->second;
+    }
+    void keep(std::map<std::string, InputFacts, std::less<>> facts) { facts_ = std::move(facts); }
+    std::size_t size() const { return facts_.size(); }
+
+  private:
+    std::map<std::string, InputFacts, std::less<>> facts_;
+};
+
+// inputDevices() and keyboardNodes(), reading only the devices `cache` does not hold yet: a
+// steady scan costs the listing of /sys/class/input and one stat per device.
+std::vector<InputDevice> inputDevices(InputCache& cache);
+std::vector<KeyboardNode> keyboardNodes(InputCache& cache);
+
+} // namespace vantrel::Scanner
