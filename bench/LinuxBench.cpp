@@ -1,6 +1,8 @@
 // Benchmarks of the USB scanner over generated sysfs trees of 20 and 500 devices, each with one
 // to three interfaces, some with serial lines, disks or network interfaces; and of every probe of
-// one scan cycle on the 20-device machine with its keyboards, ports and network.
+// one scan cycle on the 20-device machine with its keyboards, ports and network. Each comes
+// twice: the first cycle after the devices appear (a fresh cache every iteration) and the
+// steady cycle of a machine whose devices stay (one cache kept across iterations).
 // Run: build/bench/linux_bench
 //
 // Counters: `opens` is the files a scan opens; `floor_us` is the files the result needs (per
@@ -9,6 +11,7 @@
 #include "app/linux/HostFiles.h"
 #include "app/linux/LinuxMachine.h"
 #include "app/linux/Scanner.h"
+#include "app/linux/UsbCache.h"
 #include "bench/BenchMachine.h"
 
 #include <chrono>
@@ -37,34 +40,61 @@ double openReadCloseMicros(const std::string& file) {
     return spent.count() / rounds;
 }
 
-void BM_usbDevices(benchmark::State& state) {
+// The USB scan; `steady` keeps one cache across scans, else every scan is a first one. The
+// steady scan's floor is one open per device, its authorization flag.
+void usbScans(benchmark::State& state, bool steady) {
     const GeneratedMachine machine(static_cast<int>(state.range(0)));
     const double openCost = openReadCloseMicros(machine.anyAttribute);
+    Scanner::UsbCache kept;
+    if (steady) {
+        Scanner::usbDevices(kept);
+    }
     const std::uint64_t before = HostFiles::opens();
     std::size_t listed = 0;
     for (auto _ : state) {
-        const auto devices = Scanner::usbDevices();
+        Scanner::UsbCache fresh;
+        const auto devices = Scanner::usbDevices(steady ? kept : fresh);
         listed = devices.size();
         benchmark::DoNotOptimize(devices.data());
     }
     const double scans = static_cast<double>(state.iterations());
+    const double needed = steady ? machine.devices : machine.filesNeeded();
     state.counters["devices"] = static_cast<double>(listed);
     state.counters["opens"] = static_cast<double>(HostFiles::opens() - before) / scans;
-    state.counters["files_needed"] = machine.filesNeeded();
+    state.counters["files_needed"] = needed;
     state.counters["open_us"] = openCost;
-    state.counters["floor_us"] = openCost * machine.filesNeeded();
+    state.counters["floor_us"] = openCost * needed;
+}
+
+void BM_usbDevices(benchmark::State& state) {
+    usbScans(state, false);
 }
 BENCHMARK(BM_usbDevices)->Arg(20)->Arg(500)->Unit(benchmark::kMicrosecond);
 
-void BM_allProbesOfOneCycle(benchmark::State& state) {
+void BM_usbDevicesSteady(benchmark::State& state) {
+    usbScans(state, true);
+}
+BENCHMARK(BM_usbDevicesSteady)->Arg(20)->Arg(500)->Unit(benchmark::kMicrosecond);
+
+// Every probe of one cycle; `steady` keeps one machine across cycles, else every cycle is the
+// first of a new machine.
+void cycles(benchmark::State& state, bool steady) {
     GeneratedMachine machine(20);
     addDesktop(machine.tree);
-    LinuxMachine linux;
-    const bool store = linux.openNetworkStore();
+    auto kept = std::make_unique<LinuxMachine>();
+    const bool store = kept->openNetworkStore();
     const double openCost = openReadCloseMicros(machine.anyAttribute);
+    if (steady) {
+        kept->usbDevices();
+        kept->ports();
+    }
     const std::uint64_t before = HostFiles::opens();
     std::size_t found = 0;
     for (auto _ : state) {
+        if (!steady) {
+            kept = std::make_unique<LinuxMachine>();
+        }
+        LinuxMachine& linux = *kept;
         found = linux.usbDevices().size() + linux.inputDevices().size() + linux.ports().size();
         const auto counters = linux.interfaceCounters();
         found += linux.networkInterfaces(counters).size();
@@ -78,7 +108,16 @@ void BM_allProbesOfOneCycle(benchmark::State& state) {
     state.counters["opens"] = opens;
     state.counters["floor_us"] = opens * openCost;
 }
+
+void BM_allProbesOfOneCycle(benchmark::State& state) {
+    cycles(state, false);
+}
 BENCHMARK(BM_allProbesOfOneCycle)->Unit(benchmark::kMicrosecond);
+
+void BM_allProbesOfOneCycleSteady(benchmark::State& state) {
+    cycles(state, true);
+}
+BENCHMARK(BM_allProbesOfOneCycleSteady)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace vantrel

@@ -6,8 +6,9 @@
 namespace vantrel {
 
 std::vector<USBDevice> LinuxMachine::usbDevices() {
-    return policy_ != nullptr && policy_->answers() ? Scanner::usbDevices(policy_->heldByRule())
-                                                    : Scanner::usbDevices();
+    return policy_ != nullptr && policy_->answers()
+               ? Scanner::usbDevices(usbCache_, policy_->heldByRule())
+               : Scanner::usbDevices(usbCache_);
 }
 
 std::vector<InputDevice> LinuxMachine::inputDevices() {

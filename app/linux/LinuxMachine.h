@@ -6,6 +6,7 @@
 #include "app/engine/Seams.h"
 #include "app/linux/DevicePolicy.h"
 #include "app/linux/InputCache.h"
+#include "app/linux/UsbCache.h"
 
 namespace vantrel {
 
@@ -39,6 +40,8 @@ class LinuxMachine final : public Machine {
 
   private:
     DevicePolicy* policy_;
+    // What the USB scan keeps of the devices attached between cycles.
+    Scanner::UsbCache usbCache_;
     // What the input scan keeps of the input devices attached between cycles.
     Scanner::InputCache inputCache_;
 };

@@ -1,6 +1,6 @@
 // The snapshot probes of the machine: USB devices, input devices, ports and network. Each call
 // reads sysfs and procfs afresh (under $VANTREL_ROOT when that is set), keeps nothing between
-// calls and never opens a device.
+// calls but the cache it is given, if any, and never opens a device.
 #pragma once
 
 #include "app/engine/Devices.h"
@@ -14,6 +14,8 @@
 
 namespace vantrel::Scanner {
 
+class UsbCache;
+
 // ---- USB devices ------------------------------------------------------------------------------
 
 // Every USB device attached to the machine, hubs and held-back devices included, sorted by
@@ -22,6 +24,9 @@ namespace vantrel::Scanner {
 // and are not listed. Empty when /sys/bus/usb/devices cannot be read.
 // Devices held back whose kernel names (1-1.4) are in `heldByRule` are marked policyHeld.
 std::vector<USBDevice> usbDevices(const std::set<std::string>& heldByRule = {});
+// The same list, reading again only what `cache` cannot vouch for: a device seen by the last
+// scan over `cache`, still the same connection in the same state, costs one stat and one open.
+std::vector<USBDevice> usbDevices(UsbCache& cache, const std::set<std::string>& heldByRule = {});
 
 // The kernel name (1-1.4) of the device whose record has `id`, while it is still attached.
 std::optional<std::string> kernelName(std::uint64_t id);

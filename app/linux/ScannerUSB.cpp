@@ -19,6 +19,7 @@
 // resolves) or listed with what could still be read.
 #include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
+#include "app/linux/UsbCache.h"
 #include "app/linux/UsbDescriptors.h"
 #include "core/LocaleText.h"
 
@@ -27,6 +28,8 @@
 #include <charconv>
 #include <cstdint>
 #include <fcntl.h>
+#include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -194,11 +197,8 @@ std::optional<std::string> linkText(const std::string& link) {
 using HostFiles::resolved;
 
 // One device of the bus folder while the scan runs.
-struct Found {
-    std::string name;   // "1-1.4"
-    std::string folder; // its real folder, or its link when that cannot be read
-    USBDevice record;
-    std::vector<std::pair<int, int>> pairs;
+struct Found : UsbFacts {
+    std::string name; // "1-1.4"
 };
 
 // The text of a string attribute with horizontal white space trimmed, or `fallback` when the
@@ -243,7 +243,9 @@ void describe(int folder, std::string_view name, const std::vector<std::string_v
     device.vendor = nameAttribute(folder, "manufacturer", "Unknown vendor");
     device.serial = HostFiles::quickAttribute(folder, "serial").value_or("");
     device.locationID = locationOf(name, folder);
-    device.blocked = HostFiles::quickAttribute(folder, "authorized") == "0";
+    found.authorized = HostFiles::quickAttribute(folder, "authorized");
+    found.interfaces.assign(interfaces.begin(), interfaces.end());
+    device.blocked = found.authorized == "0";
     // A device held back has no interface folders yet; the descriptors it sent say what its
     // interfaces will claim once it is let in.
     if (device.blocked && interfaces.empty()) {
@@ -264,7 +266,9 @@ std::optional<Found> device(const std::string& busFolder, const std::string& nam
     // device unplugged since the listing leaves a dangling link, which the open below refuses.
     const std::string entry = busFolder + '/' + name;
     const auto target = linkText(entry);
-    Found found{name, target ? resolved(busFolder, *target) : entry, {}, {}};
+    Found found;
+    found.name = name;
+    found.folder = target ? resolved(busFolder, *target) : entry;
     // The folder is opened as a place only (O_PATH), which reads nothing and spares looking up
     // its path again for every file read below.
     const int folder = ::open(found.folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -280,6 +284,33 @@ std::optional<Found> device(const std::string& busFolder, const std::string& nam
     if (!present) {
         return std::nullopt;
     }
+    return found;
+}
+
+// The device `name` as `cache` keeps it, when it is still the same connection in the same state:
+// its folder has the same inode (a device plugged in again, or enumerated again, gets a new
+// folder), its authorization flag reads the same and it has the same interfaces. The interfaces'
+// names carry the configuration they belong to ("1-1:2.0" is interface 0 of configuration 2),
+// so a change of configuration shows in the bus folder's listing without opening anything. A
+// change of the flag has the whole device read again, its strings included. One stat and one
+// open; none when the device is new.
+std::optional<Found> unchanged(const UsbCache& cache, const std::string& busFolder,
+                               const std::string& name,
+                               const std::vector<std::string_view>& interfaces) {
+    const UsbFacts* facts = cache.find(name);
+    if (facts == nullptr || !std::equal(interfaces.begin(), interfaces.end(),
+                                        facts->interfaces.begin(), facts->interfaces.end())) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::stat((busFolder + '/' + name).c_str(), &info) != 0 ||
+        static_cast<std::uint64_t>(info.st_ino) != facts->record.id ||
+        HostFiles::quickAttribute((facts->folder + "/authorized").c_str()) != facts->authorized) {
+        return std::nullopt;
+    }
+    Found found;
+    static_cast<UsbFacts&>(found) = *facts;
+    found.name = name;
     return found;
 }
 
@@ -341,7 +372,9 @@ void gatherClass(std::string_view cls,
 
 } // namespace
 
-std::vector<USBDevice> usbDevices(const std::set<std::string>& heldByRule) {
+namespace {
+
+std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldByRule) {
     const std::string busFolder = HostFiles::path("/sys/bus/usb/devices").string();
     std::vector<std::string> names;
     std::vector<std::string> interfaces;
@@ -361,6 +394,7 @@ std::vector<USBDevice> usbDevices(const std::set<std::string>& heldByRule) {
     std::vector<Found> found;
     found.reserve(names.size());
     std::vector<std::string_view> own;
+    std::map<std::string, UsbFacts, std::less<>> kept;
     for (const auto& name : names) {
         // An interface "<device>:<config>.<number>" belongs to the device before the ':'.
         own.clear();
@@ -369,9 +403,20 @@ std::vector<USBDevice> usbDevices(const std::set<std::string>& heldByRule) {
              at != interfaces.end() && at->starts_with(prefix); ++at) {
             own.push_back(*at);
         }
-        if (auto one = device(busFolder, name, own)) {
+        std::optional<Found> one =
+            cache != nullptr ? unchanged(*cache, busFolder, name, own) : std::nullopt;
+        if (!one) {
+            one = device(busFolder, name, own);
+        }
+        if (one) {
+            if (cache != nullptr) {
+                kept.emplace(name, *one);
+            }
             found.push_back(std::move(*one));
         }
+    }
+    if (cache != nullptr) {
+        cache->keep(std::move(kept));
     }
 
     std::vector<std::pair<std::string_view, Found*>> byFolder;
@@ -405,6 +450,16 @@ std::vector<USBDevice> usbDevices(const std::set<std::string>& heldByRule) {
         return a.locationID < b.locationID;
     });
     return devices;
+}
+
+} // namespace
+
+std::vector<USBDevice> usbDevices(const std::set<std::string>& heldByRule) {
+    return scan(nullptr, heldByRule);
+}
+
+std::vector<USBDevice> usbDevices(UsbCache& cache, const std::set<std::string>& heldByRule) {
+    return scan(&cache, heldByRule);
 }
 
 std::optional<std::string> kernelName(std::uint64_t id) {

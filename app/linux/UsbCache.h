@@ -1,0 +1,42 @@
+// What the USB scan keeps of each device between scans while the device stays connected, so that
+// a steady scan reads no more than each device's authorization flag.
+#pragma once
+
+#include "app/engine/Devices.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vantrel::Scanner {
+
+// One device as a scan read it, before the class devices below it are handed to it.
+struct UsbFacts {
+    std::string folder;                     // its real folder, or its link when unreadable
+    USBDevice record;                       // id is the inode of `folder`
+    std::vector<std::pair<int, int>> pairs; // the class pairs of the device and its interfaces
+    std::optional<std::string> authorized;  // the flag as read with the rest
+    std::vector<std::string> interfaces;    // its interfaces in the bus folder ("1-1:1.0")
+};
+
+// The devices of the last scan by kernel name ("1-1.4"). A device whose folder has another inode
+// is another connection; one whose authorization flag or interfaces changed is read afresh. The
+// next scan keeps only the devices it finds, so what is kept stays bounded by what is attached.
+class UsbCache {
+  public:
+    const UsbFacts* find(std::string_view name) const {
+        const auto at = facts_.find(name);
+        return at == facts_.end() ? nullptr : &at->second;
+    }
+    void keep(std::map<std::string, UsbFacts, std::less<>> facts) { facts_ = std::move(facts); }
+    std::size_t size() const { return facts_.size(); }
+
+  private:
+    std::map<std::string, UsbFacts, std::less<>> facts_;
+};
+
+} // namespace vantrel::Scanner
