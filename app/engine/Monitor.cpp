@@ -225,7 +225,7 @@ void Monitor::setKeystrokeGuard(bool on) {
     changed(Changes::switches);
 }
 
-void Monitor::showDemo(DemoState state) {
+void Monitor::showDemo(DemoState state, Changes changes) {
     if (persists_) {
         return;
     }
@@ -250,7 +250,7 @@ void Monitor::showDemo(DemoState state) {
     autoPause_ = state.autoPause;
     keystrokeGuardOn_ = state.keystrokeGuardOn;
     canAllow_ = state.canAllow;
-    pending_.add(Changes::all());
+    pending_.add(changes);
     publish();
 }
 

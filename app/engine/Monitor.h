@@ -80,9 +80,10 @@ class Monitor {
         bool keystrokeGuardOn = false;
         bool canAllow = true;
     };
-    // Replaces the published state of a demo Monitor (the advice follows the request); a
-    // Monitor that persists ignores it.
-    void showDemo(DemoState state);
+    // Replaces the published state of a demo Monitor (the advice follows the request) and tells
+    // the observers that `changes` changed: everything unless the caller names the only parts
+    // that differ. A Monitor that persists ignores it.
+    void showDemo(DemoState state, Changes changes = Changes::all());
 
     ~Monitor();
     Monitor(const Monitor&) = delete;
