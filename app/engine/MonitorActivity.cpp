@@ -33,6 +33,19 @@ void Monitor::watchActivity() {
     const Timestamp now = p_.clock.now();
     std::map<std::uint64_t, std::vector<std::string>> lines;
 
+    // Every serial line of the devices let in, looked up together: one pass over the processes,
+    // and none while there is no serial line.
+    std::vector<std::string> serialPaths;
+    for (const USBDevice& d : usb_) {
+        if (!d.blocked) {
+            serialPaths.insert(serialPaths.end(), d.serialPaths.begin(), d.serialPaths.end());
+        }
+    }
+    std::map<std::string, std::vector<std::string>> holders;
+    if (!serialPaths.empty()) {
+        holders = p_.machine.serialUsersOf(serialPaths);
+    }
+
     for (const USBDevice& d : usb_) {
         if (d.blocked) {
             continue;
@@ -80,7 +93,7 @@ void Monitor::watchActivity() {
         }
 
         for (const std::string& path : d.serialPaths) {
-            std::vector<std::string> users = displayed(p_.machine.serialUsers(path));
+            std::vector<std::string> users = displayed(holders[path]);
             const std::vector<std::string> previous = serialUsers_[path];
             for (const std::string& u : users) {
                 if (contains(previous, u)) {

@@ -35,6 +35,16 @@ class Machine {
     virtual NetConfig netConfig() = 0;
 
     virtual std::vector<std::string> serialUsers(const std::string& path) = 0;
+    // The holders of every serial line of `paths`, by path; a machine that can find them all at
+    // once for less than one at a time does so.
+    virtual std::map<std::string, std::vector<std::string>>
+    serialUsersOf(const std::vector<std::string>& paths) {
+        std::map<std::string, std::vector<std::string>> users;
+        for (const std::string& path : paths) {
+            users[path] = serialUsers(path);
+        }
+        return users;
+    }
     virtual std::vector<std::string> mountedVolumes(const std::string& disk) = 0;
     virtual std::optional<std::string> serviceName(const std::string& interfaceName) = 0;
     virtual bool ejectDisk(const std::string& disk) = 0;

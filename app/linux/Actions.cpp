@@ -47,6 +47,11 @@ constexpr const char* loginctl = "/usr/bin/loginctl";
 // cut some of them off.
 constexpr std::chrono::milliseconds promptTimeout{120'000};
 
+// What one scan for the holders of serial lines reads at most, so that a machine with a great
+// many processes or descriptors cannot hold up a cycle.
+constexpr std::size_t processLimit = 65'536;
+constexpr std::size_t descriptorLimit = 1'048'576;
+
 // The mount table of a container host can run to thousands of lines.
 constexpr std::size_t mountTableLimit = std::size_t{16} << 20;
 
@@ -235,35 +240,46 @@ bool mounted(const std::vector<Mount>& table, const std::string& number) {
 
 // Whether one of the descriptor links in the folder `fdFolder` (relative to `proc`) points at
 // exactly `path`. A folder we may not open counts as holding nothing.
-bool holds(int proc, const std::string& fdFolder, const std::string& path, std::string& target) {
-    const int fd = ::openat(proc, fdFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    DIR* folder = ::fdopendir(fd);
-    if (folder == nullptr) {
-        ::close(fd);
-        return false;
-    }
-    bool found = false;
-    // One byte more than the path, so that a longer target cannot pass for it.
-    target.resize(path.size() + 1);
-    while (!found) {
-        const dirent* entry = ::readdir(folder);
-        if (entry == nullptr) {
-            break;
+// The paths of `wanted` that the descriptor folder `fdFolder` of a process (open, read from the
+// start) links to, as bits of `found`; every descriptor is read once, whatever the number of
+// paths. At most `budget` links are read, which is lowered by what was read.
+void heldPaths(int fdFolder, const std::vector<std::string>& wanted, std::size_t longest,
+               std::vector<bool>& found, std::size_t& budget) {
+    // getdents64 into a buffer of our own: no DIR to allocate for each of hundreds of processes.
+    alignas(8) char entries[8192];
+    // One byte more than the longest path, so that a longer target cannot pass for one.
+    char target[4097];
+    const std::size_t room = std::min(longest + 1, sizeof target);
+    while (budget > 0) {
+        const long size = ::syscall(SYS_getdents64, fdFolder, entries, sizeof entries);
+        if (size <= 0) {
+            return;
         }
-        // Descriptors are links; "." and ".." are not worth a system call.
-        if (entry->d_name[0] == '.' || (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)) {
-            continue;
+        for (long at = 0; at < size && budget > 0;) {
+            // struct linux_dirent64: inode (8), offset (8), record length (2), type (1), name.
+            unsigned short length = 0;
+            std::memcpy(&length, entries + at + 16, sizeof length);
+            const unsigned char type = static_cast<unsigned char>(entries[at + 18]);
+            const char* name = entries + at + 19;
+            at += length;
+            // Descriptors are links; "." and ".." are not worth a system call.
+            if (length == 0 || name[0] == '.' || (type != DT_LNK && type != DT_UNKNOWN)) {
+                if (length == 0) {
+                    return;
+                }
+                continue;
+            }
+            --budget;
+            const ssize_t n = ::readlinkat(fdFolder, name, target, room);
+            if (n <= 0 || static_cast<std::size_t>(n) > longest) {
+                continue;
+            }
+            const std::string_view text(target, static_cast<std::size_t>(n));
+            for (std::size_t i = 0; i < wanted.size(); ++i) {
+                found[i] = found[i] || text == wanted[i];
+            }
         }
-        const ssize_t n =
-            ::readlinkat(::dirfd(folder), entry->d_name, target.data(), target.size());
-        found = n >= 0 && static_cast<std::size_t>(n) == path.size() &&
-                std::memcmp(target.data(), path.data(), path.size()) == 0;
     }
-    ::closedir(folder);
-    return found;
 }
 
 } // namespace
@@ -362,38 +378,73 @@ Result run(const std::string& path, const std::vector<std::string>& args,
 }
 
 std::vector<std::string> serialUsers(const std::string& path) {
-    std::vector<std::string> users;
-    if (path.empty()) {
+    auto users = serialUsers(std::vector<std::string>{path});
+    return std::move(users[path]);
+}
+
+std::map<std::string, std::vector<std::string>> serialUsers(const std::vector<std::string>& paths) {
+    std::map<std::string, std::vector<std::string>> users;
+    std::vector<std::string> wanted;
+    std::size_t longest = 0;
+    for (const std::string& path : paths) {
+        users[path];
+        if (!path.empty() && path.size() < 4096 && path.find('\0') == std::string::npos &&
+            std::find(wanted.begin(), wanted.end(), path) == wanted.end()) {
+            wanted.push_back(path);
+            longest = std::max(longest, path.size());
+        }
+    }
+    if (wanted.empty()) {
         return users;
     }
     DIR* proc = ::opendir(HostFiles::path("/proc").c_str());
     if (proc == nullptr) {
         return users;
     }
-    std::vector<std::pair<std::uint64_t, std::string>> pids;
+    std::vector<std::uint64_t> pids;
     while (const dirent* entry = ::readdir(proc)) {
         const std::string_view name(entry->d_name);
         std::uint64_t pid = 0;
-        if (allDigits(name) &&
+        if (allDigits(name) && name.size() <= 19 &&
             std::from_chars(name.data(), name.data() + name.size(), pid).ec == std::errc{}) {
-            pids.emplace_back(pid, std::string(name));
+            pids.push_back(pid);
+        }
+        if (pids.size() == processLimit) {
+            break;
         }
     }
     std::sort(pids.begin(), pids.end());
-    std::string target;
-    for (const auto& [pid, name] : pids) {
-        if (!holds(::dirfd(proc), name + "/fd", path, target)) {
+    std::size_t budget = descriptorLimit;
+    std::vector<bool> found(wanted.size());
+    for (const std::uint64_t pid : pids) {
+        if (budget == 0) {
+            break;
+        }
+        const std::string number = std::to_string(pid);
+        const Descriptor fds(
+            ::openat(::dirfd(proc), (number + "/fd").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (fds.get() < 0) {
+            continue;
+        }
+        found.assign(wanted.size(), false);
+        heldPaths(fds.get(), wanted, longest, found, budget);
+        if (std::find(found.begin(), found.end(), true) == found.end()) {
             continue;
         }
         // A process that has gone since, or hides its name, is passed over.
-        auto comm = HostFiles::read(HostFiles::path("/proc/" + name + "/comm"));
+        auto comm = HostFiles::read(HostFiles::path("/proc/" + number + "/comm"));
         if (!comm) {
             continue;
         }
         if (!comm->empty() && comm->back() == '\n') {
             comm->pop_back();
         }
-        users.push_back(HostFiles::repairedUTF8(*comm) + " (pid " + name + ")");
+        const std::string user = HostFiles::repairedUTF8(*comm) + " (pid " + number + ")";
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
+            if (found[i]) {
+                users[wanted[i]].push_back(user);
+            }
+        }
     }
     ::closedir(proc);
     return users;

@@ -16,7 +16,9 @@ std::vector<InputDevice> LinuxMachine::inputDevices() {
 }
 
 std::vector<PortInfo> LinuxMachine::ports() {
-    return Scanner::ports(policy_ != nullptr && policy_->answers());
+    // The Monitor scans the ports right after the USB devices, so the flags the USB scan has just
+    // read are current.
+    return Scanner::ports(policy_ != nullptr && policy_->answers(), &usbCache_);
 }
 
 bool LinuxMachine::openNetworkStore() {
@@ -29,15 +31,20 @@ std::map<std::string, IfCounters> LinuxMachine::interfaceCounters() {
 
 std::vector<NetInterface>
 LinuxMachine::networkInterfaces(const std::map<std::string, IfCounters>& counters) {
-    return Scanner::networkInterfaces(counters);
+    return Scanner::networkInterfaces(counters, netCache_);
 }
 
 NetConfig LinuxMachine::netConfig() {
-    return Scanner::netConfig();
+    return Scanner::netConfig(netCache_);
 }
 
 std::vector<std::string> LinuxMachine::serialUsers(const std::string& path) {
     return Actions::serialUsers(path);
+}
+
+std::map<std::string, std::vector<std::string>>
+LinuxMachine::serialUsersOf(const std::vector<std::string>& paths) {
+    return Actions::serialUsers(paths);
 }
 
 std::vector<std::string> LinuxMachine::mountedVolumes(const std::string& disk) {

@@ -6,6 +6,7 @@
 #include "app/engine/Seams.h"
 #include "app/linux/DevicePolicy.h"
 #include "app/linux/InputCache.h"
+#include "app/linux/NetCache.h"
 #include "app/linux/UsbCache.h"
 
 namespace vantrel {
@@ -26,6 +27,8 @@ class LinuxMachine final : public Machine {
     NetConfig netConfig() override;
 
     std::vector<std::string> serialUsers(const std::string& path) override;
+    std::map<std::string, std::vector<std::string>>
+    serialUsersOf(const std::vector<std::string>& paths) override;
     std::vector<std::string> mountedVolumes(const std::string& disk) override;
     std::optional<std::string> serviceName(const std::string& interfaceName) override;
     bool ejectDisk(const std::string& disk) override;
@@ -44,6 +47,8 @@ class LinuxMachine final : public Machine {
     Scanner::UsbCache usbCache_;
     // What the input scan keeps of the input devices attached between cycles.
     Scanner::InputCache inputCache_;
+    // What the network scan keeps of the interfaces and resolver files between cycles.
+    Scanner::NetCache netCache_;
 };
 
 } // namespace vantrel

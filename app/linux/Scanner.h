@@ -51,7 +51,9 @@ std::vector<KeyboardNode> keyboardNodes();
 
 // The physical USB ports, Type-C connectors and hot-plug root-hub ports, sorted by id. With
 // `policyEngine`, a daemon holds new devices back by policy, so every device let in was allowed.
-std::vector<PortInfo> ports(bool policyEngine = false);
+// With `usb`, the authorization flag of a device that cache holds is taken from it: the USB scan
+// over it has just read the flag.
+std::vector<PortInfo> ports(bool policyEngine = false, const UsbCache* usb = nullptr);
 
 // ---- Network ----------------------------------------------------------------------------------
 

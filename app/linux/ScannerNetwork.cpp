@@ -20,9 +20,11 @@
 // (bridges, tunnels, virtual pairs).
 //
 // Each interface's folder is opened once, as a place only, through its /sys/class/net link, and
-// its files are looked up from there. Its `device` link is read, not followed: where it leads is
-// worked out lexically, and the class link is read only for an interface that has a device.
+// its files are looked up from there; over a cache, only when the interface is new. Its `device`
+// link is read, not followed: where it leads is worked out lexically, and the class link is read
+// only for an interface that has a device.
 #include "app/linux/HostFiles.h"
+#include "app/linux/NetCache.h"
 #include "app/linux/NetParse.h"
 #include "app/linux/Scanner.h"
 
@@ -97,6 +99,12 @@ class NetFolder {
 
     std::optional<std::string> attribute(const char* file) const {
         return fd_ < 0 ? std::nullopt : HostFiles::quickAttribute(fd_, file);
+    }
+
+    // The inode of the folder; 0 when it could not be opened.
+    std::uint64_t inode() const {
+        struct stat info {};
+        return fd_ >= 0 && ::fstat(fd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_ino) : 0;
     }
 
     // Whether `entry` is there, links followed.
@@ -249,6 +257,33 @@ std::vector<std::string> dnsServers() {
     return servers;
 }
 
+FileStamp stamp(const char* file) {
+    struct stat info {};
+    if (::stat(HostFiles::path(file).c_str(), &info) != 0) {
+        return {};
+    }
+    const auto nanoseconds = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    return {static_cast<std::uint64_t>(info.st_dev),
+            static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::uint64_t>(info.st_size),
+            nanoseconds(info.st_mtim),
+            nanoseconds(info.st_ctim),
+            true};
+}
+
+// The DNS servers, read again only when either resolver file was written, replaced, made or
+// removed since the last read.
+std::vector<std::string> dnsServers(NetCache& cache) {
+    const FileStamp resolvConf = stamp("/etc/resolv.conf");
+    const FileStamp upstream = stamp("/run/systemd/resolve/resolv.conf");
+    if (!cache.dns || cache.dns->resolvConf != resolvConf || cache.dns->upstream != upstream) {
+        cache.dns = NetCache::Dns{resolvConf, upstream, dnsServers()};
+    }
+    return cache.dns->servers;
+}
+
 // A proxy variable, lower-case form first; an empty value counts as unset.
 std::optional<std::string> proxyVariable(const char* lower, const char* upper) {
     for (const char* name : {lower, upper}) {
@@ -355,13 +390,33 @@ std::map<std::string, IfCounters> interfaceCounters() {
     return counters;
 }
 
-std::vector<NetInterface> networkInterfaces(const std::map<std::string, IfCounters>& counters) {
+namespace {
+
+// What an interface's folder says that cannot change while the interface exists.
+NetFacts readFacts(const std::string& name, const NetFolder& folder, const std::string& sys) {
+    NetFacts facts;
+    facts.inode = folder.inode();
+    const auto type = linkType(folder);
+    facts.loopback = type ? *type == typeLoopback : name == "lo";
+    if (facts.loopback) {
+        return facts;
+    }
+    facts.isWiFi = folder.has("wireless") || folder.has("phy80211");
+    const auto usbDevice = usbDeviceOf(folder, sys);
+    facts.isUSB = usbDevice.has_value();
+    facts.name = displayName(name, folder, type, facts.isWiFi, usbDevice);
+    return facts;
+}
+
+std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& counters,
+                                     NetCache* cache) {
     std::vector<NetInterface> list;
     const auto route = defaultRoute();
     const auto addresses = ipv4Addresses();
     std::set<std::string> handled;
     const std::string classFolder = HostFiles::path("/sys/class/net").string();
     const std::string sys = HostFiles::resolved("", HostFiles::path("/sys").string());
+    std::map<std::string, NetFacts, std::less<>> kept;
     for (const auto& entry : procNetDev()) {
         const std::string& name = entry.first;
         const auto found = counters.find(name);
@@ -369,29 +424,53 @@ std::vector<NetInterface> networkInterfaces(const std::map<std::string, IfCounte
             continue;
         }
         handled.insert(name);
-        const NetFolder folder(classFolder, name);
-        const auto type = linkType(folder);
-        if (type ? *type == typeLoopback : name == "lo") {
+        const std::string link = classFolder + '/' + name;
+        // A known interface costs a stat of its folder and a read of its operstate.
+        const NetFacts* known = nullptr;
+        if (cache != nullptr) {
+            struct stat info {};
+            if (::stat(link.c_str(), &info) == 0) {
+                known = cache->find(name, static_cast<std::uint64_t>(info.st_ino));
+            }
+        }
+        std::optional<NetFacts> read;
+        std::optional<std::string> operstate;
+        if (known != nullptr) {
+            if (!known->loopback) {
+                operstate = HostFiles::quickAttribute((link + "/operstate").c_str());
+            }
+        } else {
+            const NetFolder folder(classFolder, name);
+            read = readFacts(name, folder, sys);
+            known = &*read;
+            operstate = folder.attribute("operstate");
+        }
+        if (cache != nullptr && known->inode != 0) {
+            kept.emplace(name, *known);
+        }
+        if (known->loopback) {
             continue;
         }
         const IfCounters& c = found->second;
         NetInterface net;
         net.id = name;
-        net.isWiFi = folder.has("wireless") || folder.has("phy80211");
-        net.active = folder.attribute("operstate") == "up";
-        const auto usbDevice = usbDeviceOf(folder, sys);
-        net.isUSB = usbDevice.has_value();
+        net.isWiFi = known->isWiFi;
+        net.active = operstate == "up";
+        net.isUSB = known->isUSB;
         // Dormant virtual interfaces (no traffic, down, not Wi-Fi, not on USB) are left out.
         if (c.inBytes == 0 && !net.isWiFi && !net.active && c.outBytes == 0 && !net.isUSB) {
             continue;
         }
-        net.name = displayName(name, folder, type, net.isWiFi, usbDevice);
+        net.name = known->name;
         if (const auto own = addresses.find(name); own != addresses.end()) {
             net.ipv4 = own->second;
         }
         net.counters = c;
         net.isPrimary = route && route->interface == name;
         list.push_back(std::move(net));
+    }
+    if (cache != nullptr) {
+        cache->keep(std::move(kept));
     }
     std::stable_sort(list.begin(), list.end(), [](const NetInterface& a, const NetInterface& b) {
         if (a.isPrimary != b.isPrimary) {
@@ -405,15 +484,34 @@ std::vector<NetInterface> networkInterfaces(const std::map<std::string, IfCounte
     return list;
 }
 
-NetConfig netConfig() {
+NetConfig config(NetCache* cache) {
     NetConfig config;
     if (const auto route = defaultRoute()) {
         config.primary = route->interface;
         config.router = route->router;
     }
-    config.dns = dnsServers();
+    config.dns = cache != nullptr ? dnsServers(*cache) : dnsServers();
     config.proxies = proxies();
     return config;
+}
+
+} // namespace
+
+std::vector<NetInterface> networkInterfaces(const std::map<std::string, IfCounters>& counters) {
+    return interfaces(counters, nullptr);
+}
+
+std::vector<NetInterface> networkInterfaces(const std::map<std::string, IfCounters>& counters,
+                                            NetCache& cache) {
+    return interfaces(counters, &cache);
+}
+
+NetConfig netConfig(NetCache& cache) {
+    return config(&cache);
+}
+
+NetConfig netConfig() {
+    return config(nullptr);
 }
 
 bool networkStoreAvailable() {

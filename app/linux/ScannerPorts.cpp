@@ -21,9 +21,11 @@
 // A scan lists the USB bus folder once (for both the devices and the root hubs), each Type-C
 // connector's folder once (for both its hub-port links and its partner) and each root hub's
 // interface folder once; the files of a port are looked up from its hub's folder, and each root
-// hub's authorization policy is read once.
+// hub's authorization policy is read once. A device the USB scan of the same cycle kept is not
+// read again: its authorization flag is the one that scan read.
 #include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
+#include "app/linux/UsbCache.h"
 
 #include <algorithm>
 #include <charconv>
@@ -137,6 +139,8 @@ struct Bus {
     std::map<std::string, std::optional<std::string>, std::less<>> policies;
     // The bus folder, opened when a device's attribute is first read.
     std::optional<Place> opened;
+    // The devices of the USB scan of this same cycle, when given.
+    const UsbCache* known = nullptr;
 
     const Place& place() {
         if (!opened) {
@@ -145,7 +149,7 @@ struct Bus {
         return *opened;
     }
 
-    Bus() {
+    explicit Bus(const UsbCache* usb) : known(usb) {
         for (HostFiles::Entry& entry : HostFiles::entries(folder)) {
             std::string& name = entry.name;
             if (name.empty() || name.find(':') != std::string::npos) {
@@ -175,6 +179,16 @@ struct Bus {
             }
         }
         return {found.begin(), found.end()};
+    }
+
+    // The authorization flag of `device`, as the USB scan just read it when it kept the device.
+    std::optional<std::string> authorized(const std::string& device) {
+        if (known != nullptr) {
+            if (const UsbFacts* facts = known->find(device)) {
+                return facts->authorized;
+            }
+        }
+        return place().attribute(device + "/authorized");
     }
 
     // The authorization policy of the root hub of `device`'s bus.
@@ -209,7 +223,7 @@ void describeAttached(PortInfo& port, Bus& bus, const std::vector<std::string>& 
         if (policy != "1" && policy != "-1") {
             allowsAll = false;
         }
-        if (bus.place().attribute(device + "/authorized") == "0") {
+        if (bus.authorized(device) == "0") {
             port.pending = true;
         }
     }
@@ -389,8 +403,8 @@ void addPortsOfDevices(Bus& bus, const RootPorts& ports, const std::set<std::str
 
 } // namespace
 
-std::vector<PortInfo> ports(bool policyEngine) {
-    Bus bus;
+std::vector<PortInfo> ports(bool policyEngine, const UsbCache* usb) {
+    Bus bus(usb);
     std::map<std::string, PortInfo> found; // by description: a later port replaces an earlier one
     std::set<std::string> covered;
     addTypeCPorts(bus, policyEngine, found, covered);

@@ -308,8 +308,16 @@ TEST(ActionsProcesses, SerialUsers) {
         {"/dev/ttyACM0", {}},
         {"", {}},
     };
+    std::vector<std::string> paths;
     for (const auto& c : cases) {
         EXPECT_EQ(Actions::serialUsers(c.path), c.expected) << c.path;
+        paths.push_back(c.path);
+    }
+    // All lines in one pass find the same holders.
+    const auto all = Actions::serialUsers(paths);
+    ASSERT_EQ(all.size(), std::size(cases));
+    for (const auto& c : cases) {
+        EXPECT_EQ(all.at(c.path), c.expected) << c.path;
     }
 }
 

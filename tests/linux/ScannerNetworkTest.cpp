@@ -1,8 +1,12 @@
+#include "app/linux/HostFiles.h"
+#include "app/linux/NetCache.h"
 #include "app/linux/Scanner.h"
 #include "tests/linux/FixtureTree.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -211,6 +215,88 @@ TEST(ScannerNetwork, proxiesComeFromTheEnvironmentInAFixedOrder) {
         }
         EXPECT_EQ(Scanner::netConfig().proxies, c.proxies)
             << (c.values[0] ? c.values[0] : "-") << " " << (c.values[2] ? c.values[2] : "-");
+    }
+}
+
+// Over a cache a steady scan reads each interface's operstate and nothing else of /sys, and no
+// resolver file; whatever changed is read afresh, and every cycle lists what a scan from scratch
+// lists.
+TEST(ScannerNetwork, aCachedScanReadsAfreshWhatChanged) {
+    FixtureTree tree;
+    addInterface(tree, "lo", "", 772, "unknown");
+    const std::string wlan =
+        addInterface(tree, "wlan0", "/sys/devices/pci0000:00/0000:00:14.3", 1, "up");
+    tree.folder(wlan + "/wireless");
+    const auto adapter = [&](const char* product) {
+        const auto lan = tree.usbDevice("2-1", {.product = product});
+        addInterface(tree, "enx0", tree.usbInterface(lan, 0, 0xff).path, 1, "down");
+    };
+    adapter("LAN A");
+    tree.write("/proc/net/dev", std::string(devHeading) + devLine("lo", {}) +
+                                    devLine("wlan0", {1, 1, 1, 1}) + devLine("enx0", {}));
+    tree.write("/etc/resolv.conf", "nameserver 10.0.0.1\n");
+
+    Scanner::NetCache cache;
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::string enx0; // the adapter's name shown
+        bool enx0Active;
+        std::vector<std::string> dns;
+        bool steady;
+    } cycles[] = {
+        {"first", [] {}, "LAN A", false, {"10.0.0.1"}, false},
+        {"steady", [] {}, "LAN A", false, {"10.0.0.1"}, true},
+        {"adapter link up",
+         [&] { tree.attribute("/sys/class/net/enx0/operstate", "up"); },
+         "LAN A",
+         true,
+         {"10.0.0.1"},
+         true},
+        {"adapter plugged in again under the same name",
+         [&] {
+             const auto old = tree.at("/sys/bus/usb/devices/2-1");
+             const auto real = std::filesystem::canonical(old);
+             std::filesystem::rename(real, real.string() + ".old");
+             for (const char* link : {"/sys/bus/usb/devices/2-1", "/sys/bus/usb/devices/2-1:1.0",
+                                      "/sys/class/net/enx0"}) {
+                 tree.remove(link);
+             }
+             adapter("LAN B");
+             std::filesystem::remove_all(real.string() + ".old");
+         },
+         "LAN B",
+         false,
+         {"10.0.0.1"},
+         false},
+        {"resolver rewritten",
+         [&] { tree.write("/etc/resolv.conf", "nameserver 10.0.0.2\n"); },
+         "LAN B",
+         false,
+         {"10.0.0.2"},
+         false},
+    };
+    for (const auto& c : cycles) {
+        SCOPED_TRACE(c.what);
+        c.change();
+        const auto counters = Scanner::interfaceCounters();
+        const std::uint64_t before = HostFiles::opens();
+        const auto list = Scanner::networkInterfaces(counters, cache);
+        const auto config = Scanner::netConfig(cache);
+        const std::uint64_t opens = HostFiles::opens() - before;
+        EXPECT_EQ(list, Scanner::networkInterfaces(counters));
+        EXPECT_EQ(config, Scanner::netConfig());
+        const auto enx0 = std::find_if(list.begin(), list.end(),
+                                       [](const NetInterface& n) { return n.id == "enx0"; });
+        ASSERT_EQ(list.size(), 2U);
+        ASSERT_NE(enx0, list.end());
+        EXPECT_EQ(enx0->name, c.enx0);
+        EXPECT_EQ(enx0->active, c.enx0Active);
+        EXPECT_EQ(config.dns, c.dns);
+        if (c.steady) {
+            // The operstate of wlan0 and enx0, and /proc/net/dev, which changes with every packet.
+            EXPECT_EQ(opens, 3U);
+        }
     }
 }
 

@@ -1,0 +1,62 @@
+// What the network scan keeps between cycles: each interface's fixed facts while the same
+// interface lasts, and the DNS servers while the resolver files stay as they were.
+#pragma once
+
+#include "app/linux/Scanner.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel::Scanner {
+
+// What cannot change while an interface exists: whether it is Wi-Fi, on USB, and its name shown.
+struct NetFacts {
+    std::uint64_t inode = 0; // of its folder: an interface made again gets another
+    bool loopback = false;
+    bool isWiFi = false;
+    bool isUSB = false;
+    std::string name; // "Wi-Fi", the USB product, "Ethernet" or the interface name
+};
+
+// A file as stat saw it; a file written since, replaced or gone differs.
+struct FileStamp {
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modified = 0, changed = 0; // nanoseconds
+    bool present = false;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+class NetCache {
+  public:
+    // The facts of `name` when they were read from the folder with `inode`.
+    const NetFacts* find(std::string_view name, std::uint64_t inode) const {
+        const auto at = facts_.find(name);
+        return at == facts_.end() || at->second.inode != inode ? nullptr : &at->second;
+    }
+    void keep(std::map<std::string, NetFacts, std::less<>> facts) { facts_ = std::move(facts); }
+    std::size_t size() const { return facts_.size(); }
+
+    // The DNS servers last read, with the stamps of the two resolver files they came from.
+    struct Dns {
+        FileStamp resolvConf, upstream;
+        std::vector<std::string> servers;
+    };
+    std::optional<Dns> dns;
+
+  private:
+    std::map<std::string, NetFacts, std::less<>> facts_;
+};
+
+// networkInterfaces() and netConfig(), reading only what `cache` cannot vouch for: a steady scan
+// stats each interface's folder and reads its operstate, and reads the resolver files only when
+// they changed.
+std::vector<NetInterface> networkInterfaces(const std::map<std::string, IfCounters>& counters,
+                                            NetCache& cache);
+NetConfig netConfig(NetCache& cache);
+
+} // namespace vantrel::Scanner
