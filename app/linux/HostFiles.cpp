@@ -290,7 +290,7 @@ std::vector<Entry> entries(const std::filesystem::path& folder) {
                                      : type == DT_DIR ? Entry::folder
                                      : type == DT_LNK ? Entry::link
                                                       : Entry::other;
-            found.push_back(Entry{std::string(name), kind});
+            found.push_back(Entry{std::string(name), kind, header.d_ino});
         }
     }
     ::close(fd);

@@ -62,6 +62,7 @@ struct Entry {
     enum Kind : std::uint8_t { file, folder, link, other };
     std::string name;
     Kind kind = other;
+    std::uint64_t inode = 0; // of the entry itself: a link made again gets another
 };
 
 // The largest number of entries `entries` gives for one folder.

@@ -25,7 +25,7 @@ class UsbCache;
 // Devices held back whose kernel names (1-1.4) are in `heldByRule` are marked policyHeld.
 std::vector<USBDevice> usbDevices(const std::set<std::string>& heldByRule = {});
 // The same list, reading again only what `cache` cannot vouch for: a device seen by the last
-// scan over `cache`, still the same connection in the same state, costs one stat and one open.
+// scan over `cache`, still the same connection in the same state, costs one open.
 std::vector<USBDevice> usbDevices(UsbCache& cache, const std::set<std::string>& heldByRule = {});
 
 // The kernel name (1-1.4) of the device whose record has `id`, while it is still attached.

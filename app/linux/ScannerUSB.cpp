@@ -288,24 +288,28 @@ std::optional<Found> device(const std::string& busFolder, const std::string& nam
 }
 
 // The device `name` as `cache` keeps it, when it is still the same connection in the same state:
-// its folder has the same inode (a device plugged in again, or enumerated again, gets a new
-// folder), its authorization flag reads the same and it has the same interfaces. The interfaces'
-// names carry the configuration they belong to ("1-1:2.0" is interface 0 of configuration 2),
-// so a change of configuration shows in the bus folder's listing without opening anything. A
-// change of the flag has the whole device read again, its strings included. One stat and one
-// open; none when the device is new.
+// its link in the bus folder is the same (the kernel makes a new link, with a new inode, for a
+// device plugged in again or enumerated again; where the listing gives no inode, its folder must
+// have the same inode), its authorization flag reads the same and it has the same interfaces. The
+// interfaces' names carry the configuration they belong to ("1-1:2.0" is interface 0 of
+// configuration 2), so a change of configuration shows in the bus folder's listing without
+// opening anything. A change of the flag has the whole device read again, its strings included.
+// One open; none when the device is new.
 std::optional<Found> unchanged(const UsbCache& cache, const std::string& busFolder,
-                               const std::string& name,
+                               const std::string& name, std::uint64_t link,
                                const std::vector<std::string_view>& interfaces) {
     const UsbFacts* facts = cache.find(name);
-    if (facts == nullptr || !std::equal(interfaces.begin(), interfaces.end(),
-                                        facts->interfaces.begin(), facts->interfaces.end())) {
+    if (facts == nullptr || facts->link != link ||
+        !std::equal(interfaces.begin(), interfaces.end(), facts->interfaces.begin(),
+                    facts->interfaces.end())) {
         return std::nullopt;
     }
     struct stat info {};
-    if (::stat((busFolder + '/' + name).c_str(), &info) != 0 ||
-        static_cast<std::uint64_t>(info.st_ino) != facts->record.id ||
-        HostFiles::quickAttribute((facts->folder + "/authorized").c_str()) != facts->authorized) {
+    if (link == 0 && (::stat((busFolder + '/' + name).c_str(), &info) != 0 ||
+                      static_cast<std::uint64_t>(info.st_ino) != facts->record.id)) {
+        return std::nullopt;
+    }
+    if (HostFiles::quickAttribute((facts->folder + "/authorized").c_str()) != facts->authorized) {
         return std::nullopt;
     }
     Found found;
@@ -339,19 +343,33 @@ Found* owner(std::string_view path,
 
 // Hands the class devices of /sys/class/<cls> to the devices they belong to. Only class devices
 // right inside a folder named after their class count, so a disk's partitions (block/sdb/sdb1)
-// do not; each class folder names a class device once, so no list gets a name twice.
+// do not; each class folder names a class device once, so no list gets a name twice. A link
+// `cache` kept with the same inode is not read again; `kept` gets every link read or reused.
 void gatherClass(std::string_view cls,
-                 const std::vector<std::pair<std::string_view, Found*>>& byFolder) {
+                 const std::vector<std::pair<std::string_view, Found*>>& byFolder,
+                 const UsbCache* cache, std::map<std::string, ClassLink, std::less<>>* kept) {
     const std::string classFolder = HostFiles::path("/sys/class/" + std::string(cls)).string();
+    std::string key;
     for (const auto& entry : HostFiles::entries(classFolder)) {
         if (entry.kind != HostFiles::Entry::link) {
             continue;
         }
-        const auto target = linkText(classFolder + '/' + entry.name);
-        if (!target) {
-            continue; // gone since the listing
+        key.assign(cls).append(1, '/').append(entry.name);
+        const std::string* known =
+            cache != nullptr && entry.inode != 0 ? cache->classLink(key, entry.inode) : nullptr;
+        std::string path;
+        if (known != nullptr) {
+            path = *known;
+        } else {
+            const auto target = linkText(classFolder + '/' + entry.name);
+            if (!target) {
+                continue; // gone since the listing
+            }
+            path = resolved(classFolder, *target);
         }
-        const std::string path = resolved(classFolder, *target);
+        if (kept != nullptr && entry.inode != 0) {
+            kept->emplace(key, ClassLink{entry.inode, path});
+        }
         if (lastName(path) != entry.name || lastName(parentOf(path)) != cls) {
             continue;
         }
@@ -376,7 +394,7 @@ namespace {
 
 std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldByRule) {
     const std::string busFolder = HostFiles::path("/sys/bus/usb/devices").string();
-    std::vector<std::string> names;
+    std::vector<std::pair<std::string, std::uint64_t>> names; // with the inodes of their links
     std::vector<std::string> interfaces;
     for (auto& entry : HostFiles::entries(busFolder)) {
         const std::string_view name = entry.name;
@@ -384,7 +402,7 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
         if (name.find(':') != std::string_view::npos) {
             interfaces.push_back(std::move(entry.name));
         } else if (!name.starts_with("usb")) {
-            names.push_back(std::move(entry.name));
+            names.emplace_back(std::move(entry.name), entry.inode);
         }
     }
     // The file system gives entries in no useful order; the scan goes by name.
@@ -395,7 +413,7 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
     found.reserve(names.size());
     std::vector<std::string_view> own;
     std::map<std::string, UsbFacts, std::less<>> kept;
-    for (const auto& name : names) {
+    for (const auto& [name, link] : names) {
         // An interface "<device>:<config>.<number>" belongs to the device before the ':'.
         own.clear();
         const std::string prefix = name + ':';
@@ -404,11 +422,12 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
             own.push_back(*at);
         }
         std::optional<Found> one =
-            cache != nullptr ? unchanged(*cache, busFolder, name, own) : std::nullopt;
+            cache != nullptr ? unchanged(*cache, busFolder, name, link, own) : std::nullopt;
         if (!one) {
             one = device(busFolder, name, own);
         }
         if (one) {
+            one->link = link;
             if (cache != nullptr) {
                 kept.emplace(name, *one);
             }
@@ -425,8 +444,12 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
         byFolder.emplace_back(one.folder, &one);
     }
     std::sort(byFolder.begin(), byFolder.end());
+    std::map<std::string, ClassLink, std::less<>> links;
     for (const std::string_view cls : classNames) {
-        gatherClass(cls, byFolder);
+        gatherClass(cls, byFolder, cache, cache != nullptr ? &links : nullptr);
+    }
+    if (cache != nullptr) {
+        cache->keepLinks(std::move(links));
     }
 
     std::vector<USBDevice> devices;

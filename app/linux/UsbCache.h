@@ -4,6 +4,7 @@
 
 #include "app/engine/Devices.h"
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -21,10 +22,18 @@ struct UsbFacts {
     std::vector<std::pair<int, int>> pairs; // the class pairs of the device and its interfaces
     std::optional<std::string> authorized;  // the flag as read with the rest
     std::vector<std::string> interfaces;    // its interfaces in the bus folder ("1-1:1.0")
+    std::uint64_t link = 0;                 // the inode of its link in the bus folder
 };
 
-// The devices of the last scan by kernel name ("1-1.4"). A device whose folder has another inode
-// is another connection; one whose authorization flag or interfaces changed is read afresh. The
+// A link of a class folder (/sys/class/tty/ttyUSB0) and the folder it leads to.
+struct ClassLink {
+    std::uint64_t inode = 0; // of the link: the kernel makes a new one for a new class device
+    std::string path;
+};
+
+// The devices of the last scan by kernel name ("1-1.4"). A device whose link in the bus folder
+// has another inode is another connection; one whose authorization flag or interfaces changed is
+// read afresh. The class links of the last scan are kept the same way. The
 // next scan keeps only the devices it finds, so what is kept stays bounded by what is attached.
 class UsbCache {
   public:
@@ -35,8 +44,18 @@ class UsbCache {
     void keep(std::map<std::string, UsbFacts, std::less<>> facts) { facts_ = std::move(facts); }
     std::size_t size() const { return facts_.size(); }
 
+    // Where the class link `name` ("tty/ttyUSB0") led when its link had `inode`.
+    const std::string* classLink(std::string_view name, std::uint64_t inode) const {
+        const auto at = links_.find(name);
+        return at == links_.end() || at->second.inode != inode ? nullptr : &at->second.path;
+    }
+    void keepLinks(std::map<std::string, ClassLink, std::less<>> links) {
+        links_ = std::move(links);
+    }
+
   private:
     std::map<std::string, UsbFacts, std::less<>> facts_;
+    std::map<std::string, ClassLink, std::less<>> links_;
 };
 
 } // namespace vantrel::Scanner

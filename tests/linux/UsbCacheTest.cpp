@@ -55,13 +55,16 @@ TEST(UsbCache, OneMachineAcrossCycles) {
         {"steady", [] {}, [](const auto& d) { EXPECT_EQ(d.size(), 3U); }, true},
         {"enumerated again under the same name",
          [&] {
-             // The old folder stays until the new one is made, so the new one has a new inode.
+             // The old folder and link stay until the new ones are made, so that the new ones
+             // have new inodes, as the kernel's do.
              const auto old = tree.at("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1.2");
+             const auto oldLink = tree.at("/sys/bus/usb/devices/1-1.2");
              std::filesystem::rename(old, old.string() + ".old");
-             tree.remove("/sys/bus/usb/devices/1-1.2");
+             std::filesystem::rename(oldLink, tree.at("/old-link"));
              tree.remove("/sys/bus/usb/devices/1-1.2:1.0");
              tree.usbInterface(tree.usbDevice("1-1.2", {.product = "Keypad"}), 0, 255, 0);
              std::filesystem::remove_all(old.string() + ".old");
+             tree.remove("/old-link");
          },
          [&](const auto& d) {
              const USBDevice* keypad = named(d, 0x01120000);
