@@ -1,6 +1,7 @@
 // Benchmark of the serial-line holder scan: one Actions::serialUsers over a fixture /proc of 300
-// processes with 10 descriptors each, one of which holds the line open. The Monitor runs this
-// scan for every serial line of every USB device on each activity check.
+// processes with 10 descriptors each, one of which holds a line open, for one line and for four.
+// The Monitor runs one such scan for all the serial lines of the USB devices on each activity
+// check, and none while there is no serial line.
 // Run: build/bench/actions_bench
 //
 // Counters: `links` is the descriptor links the scan reads; `readlink_us` is what one readlink
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 
@@ -42,18 +44,20 @@ void BM_serialUsers(benchmark::State& state) {
         std::chrono::steady_clock::now() - start;
     const double readlinkCost = spent.count() / rounds;
 
+    std::vector<std::string> lines{"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0", "/dev/ttyACM1"};
+    lines.resize(static_cast<std::size_t>(state.range(0)));
     std::size_t found = 0;
     for (auto _ : state) {
-        const auto users = Actions::serialUsers("/dev/ttyUSB0");
-        found = users.size();
-        benchmark::DoNotOptimize(users.data());
+        const auto users = Actions::serialUsers(lines);
+        found = users.at("/dev/ttyUSB0").size();
+        benchmark::DoNotOptimize(users.size());
     }
     state.counters["holders"] = static_cast<double>(found);
     state.counters["links"] = processes * descriptors;
     state.counters["readlink_us"] = readlinkCost;
     state.counters["floor_us"] = readlinkCost * processes * descriptors;
 }
-BENCHMARK(BM_serialUsers)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_serialUsers)->Arg(1)->Arg(4)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace vantrel
