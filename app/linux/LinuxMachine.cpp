@@ -26,7 +26,7 @@ bool LinuxMachine::openNetworkStore() {
 }
 
 std::map<std::string, IfCounters> LinuxMachine::interfaceCounters() {
-    return Scanner::interfaceCounters();
+    return Scanner::interfaceCounters(netCache_);
 }
 
 std::vector<NetInterface>

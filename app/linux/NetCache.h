@@ -47,10 +47,16 @@ class NetCache {
         std::vector<std::string> servers;
     };
     std::optional<Dns> dns;
+    // The interfaces of /proc/net/dev in the file's order, as the last interfaceCounters(cache)
+    // read them: networkInterfaces(counters, cache) goes by it rather than read the file again.
+    std::vector<std::string> order;
 
   private:
     std::map<std::string, NetFacts, std::less<>> facts_;
 };
+
+// interfaceCounters(), keeping the interfaces' order in `cache`.
+std::map<std::string, IfCounters> interfaceCounters(NetCache& cache);
 
 // networkInterfaces() and netConfig(), reading only what `cache` cannot vouch for: a steady scan
 // stats each interface's folder and reads its operstate, and reads the resolver files only when

@@ -2,7 +2,8 @@
 // configuration (primary interface, router, DNS servers, proxies).
 //
 // Sources:
-// - counters and the list of interfaces: /proc/net/dev, one read per call;
+// - counters and the list of interfaces: /proc/net/dev, one read per call (over a cache, the
+//   list of interfaces comes from the counters' read);
 // - Wi-Fi: /sys/class/net/<if>/wireless or phy80211; active: operstate "up";
 // - on USB: /sys/class/net/<if>/device resolves into a USB device's folder;
 // - IPv4 addresses: getifaddrs, in its order. Under $VANTREL_ROOT (a test's fixture tree) they
@@ -390,6 +391,16 @@ std::map<std::string, IfCounters> interfaceCounters() {
     return counters;
 }
 
+std::map<std::string, IfCounters> interfaceCounters(NetCache& cache) {
+    std::map<std::string, IfCounters> counters;
+    cache.order.clear();
+    for (auto& [name, values] : procNetDev()) {
+        counters[name] = values; // a name met twice keeps the later values
+        cache.order.push_back(std::move(name));
+    }
+    return counters;
+}
+
 namespace {
 
 // What an interface's folder says that cannot change while the interface exists.
@@ -417,8 +428,16 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
     const std::string classFolder = HostFiles::path("/sys/class/net").string();
     const std::string sys = HostFiles::resolved("", HostFiles::path("/sys").string());
     std::map<std::string, NetFacts, std::less<>> kept;
-    for (const auto& entry : procNetDev()) {
-        const std::string& name = entry.first;
+    std::vector<std::string> order;
+    if (cache != nullptr && !cache->order.empty()) {
+        order = std::move(cache->order);
+        cache->order.clear();
+    } else {
+        for (auto& entry : procNetDev()) {
+            order.push_back(std::move(entry.first));
+        }
+    }
+    for (const std::string& name : order) {
         const auto found = counters.find(name);
         if (!usableName(name) || handled.contains(name) || found == counters.end()) {
             continue;
