@@ -7,6 +7,8 @@
 #include "app/ui/TrustDetails.h"
 #include "core/Displayable.h"
 
+#include <utility>
+
 #include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -50,11 +52,18 @@ QWidget* indented(QWidget* content) {
 
 } // namespace
 
+DeviceTrustRow::Look DeviceTrustRow::lookOf(const USBDevice& device, const TrustScore& trust,
+                                            bool expanded) {
+    return {device.id, device.name, device.blocked, trust, expanded};
+}
+
 DeviceTrustRow::DeviceTrustRow(const USBDevice& device, const TrustScore& trust, bool expanded,
                                QWidget* parent)
-    : QWidget(parent), device_(device), trust_(trust), expanded_(expanded),
-      layout_(new QVBoxLayout(this)) {
-    setObjectName(QString::fromStdString("row:" + std::to_string(device.id)));
+    : DeviceTrustRow(lookOf(device, trust, expanded), parent) {}
+
+DeviceTrustRow::DeviceTrustRow(Look look, QWidget* parent)
+    : QWidget(parent), look_(std::move(look)), layout_(new QVBoxLayout(this)) {
+    setObjectName(QString::fromStdString("row:" + std::to_string(look_.id)));
     layout_->setContentsMargins(10, 10, 10, 10);
     layout_->setSpacing(10);
     build();
@@ -62,7 +71,8 @@ DeviceTrustRow::DeviceTrustRow(const USBDevice& device, const TrustScore& trust,
 
 void DeviceTrustRow::build() {
     const Colors& c = colors();
-    const bool safe = trust_.level == TrustScore::Level::safe;
+    const TrustScore& trust = look_.trust;
+    const bool safe = trust.level == TrustScore::Level::safe;
 
     auto* face = new Face;
     face->setObjectName(QStringLiteral("face"));
@@ -71,28 +81,28 @@ void DeviceTrustRow::build() {
     auto* faceRow = new QHBoxLayout(face);
     faceRow->setContentsMargins(0, 0, 0, 0);
     faceRow->setSpacing(12);
-    faceRow->addWidget(new ScoreBadge(trust_, 36), 0, Qt::AlignVCenter);
+    faceRow->addWidget(new ScoreBadge(trust, 36), 0, Qt::AlignVCenter);
 
     auto* column = new QVBoxLayout;
     column->setSpacing(2);
     auto* nameRow = new QHBoxLayout;
     nameRow->setSpacing(6);
-    QLabel* name = textLabel(isolated(Trust::displayName(device_.name, trust_.kind)),
+    QLabel* name = textLabel(isolated(Trust::displayName(look_.name, trust.kind)),
                              ui::font(TextStyle::callout, QFont::DemiBold), c.primary);
     name->setObjectName(QStringLiteral("name"));
     nameRow->addWidget(name);
-    if (device_.blocked) {
+    if (look_.blocked) {
         nameRow->addWidget(new Chip("Waiting for you", c.blue));
     }
     nameRow->addStretch();
     column->addLayout(nameRow);
-    QLabel* title = textLabel(trust_.title, ui::font(TextStyle::caption, QFont::Medium),
-                              titleColor(trust_.level));
+    QLabel* title = textLabel(trust.title, ui::font(TextStyle::caption, QFont::Medium),
+                              titleColor(trust.level));
     title->setObjectName(QStringLiteral("title"));
     column->addWidget(title);
     if (!safe) {
         QLabel* summary =
-            textLabel(trust_.summary, ui::font(TextStyle::caption), c.secondary, /*wrap=*/true);
+            textLabel(trust.summary, ui::font(TextStyle::caption), c.secondary, /*wrap=*/true);
         summary->setObjectName(QStringLiteral("summary"));
         column->addWidget(summary);
     }
@@ -109,15 +119,15 @@ void DeviceTrustRow::build() {
     auto* details = new QVBoxLayout(details_);
     details->setContentsMargins(0, 0, 0, 0);
     details->setSpacing(10);
-    details->addWidget(indented(new TrustDetails(trust_)));
-    if (trust_.level == TrustScore::Level::danger) {
+    details->addWidget(indented(new TrustDetails(trust)));
+    if (trust.level == TrustScore::Level::danger) {
         QLabel* unplug =
             textLabel("Unplug it now.", ui::font(TextStyle::caption, QFont::Medium), c.red);
         unplug->setObjectName(QStringLiteral("unplug"));
         details->addWidget(indented(unplug));
     }
     layout_->addWidget(details_);
-    showDetails(expanded_);
+    showDetails(look_.expanded);
 }
 
 void DeviceTrustRow::showDetails(bool expanded) {
@@ -126,17 +136,17 @@ void DeviceTrustRow::showDetails(bool expanded) {
 }
 
 void DeviceTrustRow::toggle() {
-    expanded_ = !expanded_;
-    showDetails(expanded_);
+    look_.expanded = !look_.expanded;
+    showDetails(look_.expanded);
     if (onToggle_) {
-        onToggle_(expanded_);
+        onToggle_(look_.expanded);
     }
 }
 
 void DeviceTrustRow::paintEvent(QPaintEvent*) {
     const Colors& c = colors();
     QColor fill;
-    switch (trust_.level) {
+    switch (look_.trust.level) {
     case TrustScore::Level::safe:
         fill = faded(c.primary, 0.05);
         break;

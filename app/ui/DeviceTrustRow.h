@@ -5,7 +5,9 @@
 #include "app/engine/Devices.h"
 #include "core/Trust.h"
 
+#include <cstdint>
 #include <functional>
+#include <string>
 
 #include <QWidget>
 
@@ -17,9 +19,23 @@ class SymbolView;
 
 class DeviceTrustRow final : public QWidget {
   public:
+    // Everything the row shows: two rows of equal looks are drawn alike.
+    struct Look {
+        std::uint64_t id = 0;
+        std::string name;
+        bool blocked = false;
+        TrustScore trust;
+        bool expanded = false;
+        friend bool operator==(const Look&, const Look&) = default;
+    };
+    static Look lookOf(const USBDevice& device, const TrustScore& trust, bool expanded);
+
+    explicit DeviceTrustRow(Look look, QWidget* parent = nullptr);
     DeviceTrustRow(const USBDevice& device, const TrustScore& trust, bool expanded,
                    QWidget* parent = nullptr);
-    bool expanded() const { return expanded_; }
+    // What it shows now, folded or unfolded as it is.
+    const Look& look() const { return look_; }
+    bool expanded() const { return look_.expanded; }
     // Folds or unfolds, as a click on the row's face does.
     void toggle();
     // Runs after every fold or unfold, with the new state.
@@ -32,9 +48,7 @@ class DeviceTrustRow final : public QWidget {
     void build();
     void showDetails(bool expanded);
 
-    USBDevice device_;
-    TrustScore trust_;
-    bool expanded_;
+    Look look_;
     std::function<void(bool)> onToggle_;
     QVBoxLayout* layout_;
     SymbolView* chevron_ = nullptr;
