@@ -1,16 +1,17 @@
 #include "app/ui/ContentView.h"
 
 #include "app/engine/Monitor.h"
-#include "app/ui/AdvisorView.h"
 #include "app/ui/Blocks.h"
 #include "app/ui/CardText.h"
-#include "app/ui/DeveloperCards.h"
-#include "app/ui/DeviceTrustRow.h"
+#include "app/ui/DeveloperBody.h"
+#include "app/ui/InPlace.h"
 #include "app/ui/Style.h"
 #include "app/ui/Symbols.h"
 #include "core/PlatformText.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <set>
 #include <utility>
 
 #include <QApplication>
@@ -122,7 +123,7 @@ int fitted(QWidget* body, int width, int limit, int scrollBar) {
 ContentView::ContentView(Monitor& monitor, Hooks hooks, bool developerOverride, bool expandFlagged,
                          QWidget* parent)
     : QWidget(parent), monitor_(monitor), hooks_(std::move(hooks)),
-      developerOverride_(developerOverride), expandFlagged_(expandFlagged),
+      developerOverride_(developerOverride), unfolded_{{}, expandFlagged},
       layout_(new QVBoxLayout(this)) {
     setWindowTitle(QStringLiteral("Vantrel"));
     setKeepRunning(std::nullopt);
@@ -197,14 +198,12 @@ void ContentView::redrawChanged() {
     if (header_ != nullptr && developer == drawnDeveloper_ && !changes.touches(wholeParts)) {
         if (changes.touches(headerParts)) {
             QWidget* header = developer ? developerHeader() : simpleHeader();
-            delete layout_->replaceWidget(header_, header);
-            delete header_;
-            header_ = header;
+            replaceInPlace(layout_, std::exchange(header_, header), header);
         }
-        // Everything else the body shows.
+        // The rows and cards of what changed.
         const int scrolled = scroll_->verticalScrollBar()->value();
         dropGoneRows();
-        setBody(developer ? developerBody(monitor_) : simpleBody(), developer);
+        setBody(refreshedBody(changes, developer), developer);
         scroll_->verticalScrollBar()->setValue(scrolled);
         adjustSize();
         return;
@@ -221,7 +220,7 @@ void ContentView::redrawChanged() {
         delete item;
     }
     header_ = developer ? developerHeader() : simpleHeader();
-    QWidget* body = developer ? developerBody(monitor_) : simpleBody();
+    QWidget* body = developer ? new DeveloperBody(monitor_, monitor_.now()) : simpleBody();
     footer_ = developer ? developerFooter() : simpleFooter();
 
     setFixedWidth(developer ? developerWidth : simpleWidth);
@@ -243,12 +242,15 @@ void ContentView::dropGoneRows() {
     for (const USBDevice& device : monitor_.usb()) {
         present.insert(device.id);
     }
-    std::erase_if(unfolded_, [&](std::uint64_t id) { return !present.contains(id); });
+    std::erase_if(unfolded_.ids, [&](std::uint64_t id) { return !present.contains(id); });
 }
 
 void ContentView::setBody(QWidget* body, bool developer) {
     const int width = developer ? developerWidth : simpleWidth;
-    delete scroll_->takeWidget();
+    const bool kept = scroll_->widget() == body;
+    if (!kept) {
+        delete scroll_->takeWidget();
+    }
     // Fitted before the scroll area takes it, and made as tall as its content at its width: the
     // scroll area would otherwise lay all of it out at its size hint first, and then again at
     // every other size on the way.
@@ -257,8 +259,10 @@ void ContentView::setBody(QWidget* body, bool developer) {
     scroll_->setFixedHeight(
         fitted(body, width, developer ? developerBodyLimit : simpleBodyLimit, scrollBar));
     body->resize(body->width(), contentHeight(body, body->width()));
-    scroll_->setWidget(body);
-    body->setAutoFillBackground(false); // setWidget turned it on
+    if (!kept) {
+        scroll_->setWidget(body);
+        body->setAutoFillBackground(false); // setWidget turned it on
+    }
 }
 
 void ContentView::fitBody() {
@@ -329,63 +333,22 @@ QWidget* ContentView::developerHeader() {
 }
 
 QWidget* ContentView::simpleBody() {
-    auto* body = new QWidget;
-    auto* layout = column(body, 12, 8);
-    const Colors& c = colors();
-    if (const auto& request = monitor_.trustRequest()) {
-        auto* panel = new RoundedPanel(faded(c.primary, 0.05), 12, 0, 0);
-        panel->setObjectName(QStringLiteral("advisor"));
-        auto* advice = new AdvisorView(*request, monitor_.now());
-        if (monitor_.canAllow()) {
-            // The answers reach only the Monitor: the redraw they cause replaces this view.
-            Monitor& monitor = monitor_;
-            advice->setAnswers(AdvisorView::Answers{[&monitor] { monitor.allowPrompt(); },
-                                                    [&monitor] { monitor.refusePrompt(); }});
-        }
-        panel->content()->addWidget(advice);
-        layout->addWidget(panel);
-    }
+    // The body grows or shrinks with a row that folds or unfolds.
+    return new SimpleBody(monitor_, unfolded_,
+                          [this] { QTimer::singleShot(0, this, [this] { fitBody(); }); });
+}
 
-    struct Scored {
-        USBDevice device;
-        TrustScore trust;
-    };
-    std::vector<Scored> rows;
-    for (const USBDevice& device : monitor_.everydayDevices()) {
-        rows.push_back({device, monitor_.trust(device)});
+QWidget* ContentView::refreshedBody(Changes changes, bool developer) {
+    QWidget* shown = scroll_->widget();
+    if (auto* cards = dynamic_cast<DeveloperBody*>(shown); cards != nullptr && developer) {
+        cards->refresh(changes, monitor_.now());
+        return cards;
     }
-    std::stable_sort(rows.begin(), rows.end(), [](const Scored& a, const Scored& b) {
-        return a.trust.score < b.trust.score;
-    });
-    if (expandFlagged_ && !firstRowOpened_ && !rows.empty()) {
-        unfolded_.insert(rows.front().device.id);
-        firstRowOpened_ = true;
+    if (auto* rows = dynamic_cast<SimpleBody*>(shown);
+        rows != nullptr && !developer && rows->refresh(changes)) {
+        return rows;
     }
-    for (const Scored& row : rows) {
-        const std::uint64_t id = row.device.id;
-        auto* widget = new DeviceTrustRow(row.device, row.trust, unfolded_.contains(id));
-        widget->setOnToggle([this, id](bool expanded) {
-            if (expanded) {
-                unfolded_.insert(id);
-            } else {
-                unfolded_.erase(id);
-            }
-            // The body grows or shrinks with the row.
-            QTimer::singleShot(0, this, [this] { fitBody(); });
-        });
-        layout->addWidget(widget);
-    }
-    if (rows.empty()) {
-        QLabel* hint = textLabel("Plug something in and Vantrel will give it a trust score.",
-                                 ui::font(TextStyle::callout), c.secondary, /*wrap=*/true);
-        hint->setObjectName(QStringLiteral("emptyHint"));
-        hint->setAlignment(Qt::AlignHCenter);
-        layout->addSpacing(20);
-        layout->addWidget(hint);
-        layout->addSpacing(20);
-    }
-    layout->addStretch(1);
-    return body;
+    return developer ? new DeveloperBody(monitor_, monitor_.now()) : simpleBody();
 }
 
 QWidget* ContentView::simpleFooter() {

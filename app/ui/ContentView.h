@@ -1,14 +1,14 @@
 // The window behind the tray icon, in its simple layout (380 px: verdict header, advisor, one
 // row per device worst first, settings menu) or its developer layout (460 px: review header,
-// cards, checkbox footer). Redrawn from the Monitor on every change; it keeps none of its data.
+// cards, checkbox footer). Redrawn from the Monitor on every change, only where the change shows:
+// the rows and cards of what stayed the same are kept; it keeps none of the Monitor's data.
 #pragma once
 
 #include "app/engine/Changes.h"
+#include "app/ui/SimpleBody.h"
 
-#include <cstdint>
 #include <functional>
 #include <optional>
-#include <set>
 
 #include <QWidget>
 
@@ -64,20 +64,21 @@ class ContentView final : public QWidget {
     void setKeepRunning(std::optional<bool> on);
     // Sizes the body to its content within the layout's width and height limit.
     void fitBody();
-    // Puts `body` in the scroll area, sized to its content.
+    // Puts `body` in the scroll area, or keeps it there when it is already, sized to its content.
     void setBody(QWidget* body, bool developer);
+    // The body brought up to the Monitor after `changes`: the one shown, refreshed in place, or
+    // a new one where that cannot be.
+    QWidget* refreshedBody(Changes changes, bool developer);
     // Forgets the unfolded rows of devices gone.
     void dropGoneRows();
 
     Monitor& monitor_;
     Hooks hooks_;
     bool developerOverride_;
-    bool expandFlagged_;
     bool keepRunning_ = false;
     Changes pending_; // what changed since the last draw
     bool drawnDeveloper_ = false;
-    std::set<std::uint64_t> unfolded_; // device ids of unfolded rows, while the device stays
-    bool firstRowOpened_ = false;
+    Unfolded unfolded_; // the unfolded rows, while their devices stay
     QWidget* header_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     QWidget* footer_ = nullptr;

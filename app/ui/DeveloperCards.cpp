@@ -1,5 +1,6 @@
-// The developer layout's body: the pending prompt's advisor, then one card per thing the Monitor
-// watches (review, USB devices, keyboards and mice, ports, network, activity), built afresh.
+// The developer layout's cards: the pending prompt's advisor, then one card per thing the Monitor
+// watches (review, USB devices, keyboards and mice, ports, network, activity), each built afresh;
+// the USB card can also make anew only those of its rows that would look different.
 #include "app/ui/DeveloperCards.h"
 
 #include "app/engine/Joined.h"
@@ -7,7 +8,9 @@
 #include "app/ui/AdvisorView.h"
 #include "app/ui/Blocks.h"
 #include "app/ui/CardText.h"
+#include "app/ui/DeveloperBody.h"
 #include "app/ui/DeviceMenu.h"
+#include "app/ui/InPlace.h"
 #include "app/ui/Style.h"
 #include "core/Displayable.h"
 #include "core/TrustRequest.h"
@@ -17,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -148,11 +152,39 @@ std::optional<std::pair<std::string, QColor>> statusChip(const Monitor& monitor,
     return std::nullopt;
 }
 
-QWidget* usbRow(Monitor& monitor, const USBDevice& device) {
+// Everything a device's row shows: two rows of equal looks are drawn alike. Its menu reads the
+// prompt and the devices out of scope only when first opened; a change of those makes the whole
+// card anew.
+struct UsbLook {
+    USBDevice device;
+    std::optional<std::string> activity;
+    std::optional<std::pair<std::string, QColor>> status;
+    friend bool operator==(const UsbLook&, const UsbLook&) = default;
+};
+
+UsbLook usbLook(const Monitor& monitor, const USBDevice& device) {
+    UsbLook look{device, std::nullopt, statusChip(monitor, device)};
+    if (const auto activity = monitor.activity().find(device.id);
+        activity != monitor.activity().end()) {
+        look.activity = activity->second;
+    }
+    return look;
+}
+
+class UsbRow final : public QWidget {
+  public:
+    UsbRow(Monitor& monitor, UsbLook look);
+    const UsbLook& look() const { return look_; }
+
+  private:
+    UsbLook look_;
+};
+
+UsbRow::UsbRow(Monitor& monitor, UsbLook look) : look_(std::move(look)) {
     const Colors& c = colors();
-    auto* r = new QWidget;
-    r->setObjectName(name("usb", std::to_string(device.id)));
-    QHBoxLayout* layout = row(r, 9);
+    const USBDevice& device = look_.device;
+    setObjectName(name("usb", std::to_string(device.id)));
+    QHBoxLayout* layout = row(this, 9);
     layout->setContentsMargins(16 * std::max(0, hubDepth(device.locationID) - 1), 0, 0, 0);
 
     layout->addWidget(new DeviceIcon(symbol(device), capabilityColor(device.caps)), 0,
@@ -160,20 +192,20 @@ QWidget* usbRow(Monitor& monitor, const USBDevice& device) {
 
     QVBoxLayout* text = column(1);
     // A long name (a device names itself) is cut short with "…" rather than widening the row.
-    text->addWidget(new OneLineLabel(isolated(device.name), font(TextStyle::callout), c.primary));
+    text->addWidget(
+        new OneLineLabel(isolated(device.name), ui::font(TextStyle::callout), c.primary));
     text->addWidget(new OneLineLabel(isolated(device.vendor) + " \u00B7 " +
                                          usbIDString(device.vendorID, device.productID),
-                                     font(TextStyle::caption), c.secondary));
-    if (const auto activity = monitor.activity().find(device.id);
-        activity != monitor.activity().end()) {
-        auto* line = new OneLineLabel(activity->second, font(TextStyle::caption2), c.blue);
+                                     ui::font(TextStyle::caption), c.secondary));
+    if (look_.activity) {
+        auto* line = new OneLineLabel(*look_.activity, ui::font(TextStyle::caption2), c.blue);
         line->setObjectName(QStringLiteral("activity"));
         text->addWidget(line);
     }
     layout->addLayout(text, 1);
     layout->addSpacing(6);
 
-    if (const auto status = statusChip(monitor, device)) {
+    if (const auto& status = look_.status) {
         auto* chip = new Chip(status->first, status->second);
         chip->setObjectName(QStringLiteral("status"));
         layout->addWidget(chip, 0, Qt::AlignVCenter);
@@ -188,7 +220,6 @@ QWidget* usbRow(Monitor& monitor, const USBDevice& device) {
     if (!device.blocked) {
         layout->addWidget(new DeviceMenu(monitor, device), 0, Qt::AlignVCenter);
     }
-    return r;
 }
 
 QWidget* usbCard(Monitor& monitor) {
@@ -199,9 +230,29 @@ QWidget* usbCard(Monitor& monitor) {
             textLabel("Nothing connected over USB", font(TextStyle::caption), colors().secondary));
     }
     for (const USBDevice& device : devices) {
-        c->content()->addWidget(usbRow(monitor, device));
+        c->content()->addWidget(new UsbRow(monitor, usbLook(monitor, device)));
     }
     return c;
+}
+
+// The rows of `card`, a USB card, top to bottom; none unless they are those of `devices`.
+std::optional<std::vector<UsbRow*>> usbRows(const QWidget* card,
+                                            const std::vector<USBDevice>& devices) {
+    const auto* c = dynamic_cast<const Card*>(card);
+    if (c == nullptr || devices.empty() ||
+        c->content()->count() != static_cast<int>(devices.size())) {
+        return std::nullopt;
+    }
+    std::vector<UsbRow*> rows;
+    for (const USBDevice& device : devices) {
+        auto* r =
+            dynamic_cast<UsbRow*>(c->content()->itemAt(static_cast<int>(rows.size()))->widget());
+        if (r == nullptr || r->look().device.id != device.id) {
+            return std::nullopt;
+        }
+        rows.push_back(r);
+    }
+    return rows;
 }
 
 // ---- Keyboards & mice -------------------------------------------------------------------------
@@ -337,42 +388,71 @@ QWidget* activityCard(const Monitor& monitor) {
     return c;
 }
 
+// ---- The prompt's advisor ---------------------------------------------------------------------
+
+QWidget* advisorPanel(Monitor& monitor, Timestamp now) {
+    const auto& request = monitor.trustRequest();
+    if (!request) {
+        return nullptr;
+    }
+    auto* panel = new RoundedPanel(faded(colors().primary, 0.05), 10, 0, 0);
+    panel->setObjectName(QStringLiteral("advisor"));
+    // A row with trailing space rather than an alignment: the layout then asks the advisor for
+    // its height at the width it really gets.
+    auto* leading = new QHBoxLayout;
+    leading->setContentsMargins(0, 0, 0, 0);
+    auto* advice = new AdvisorView(*request, now);
+    if (monitor.canAllow()) {
+        advice->setAnswers(AdvisorView::Answers{[&monitor] { monitor.allowPrompt(); },
+                                                [&monitor] { monitor.refusePrompt(); }});
+    }
+    leading->addWidget(advice);
+    leading->addStretch(1);
+    panel->content()->addLayout(leading);
+    return panel;
+}
+
 } // namespace
 
-QWidget* developerBody(Monitor& monitor, Timestamp now) {
-    auto* body = new QWidget;
-    body->setObjectName(QStringLiteral("developerBody"));
-    auto* stack = new QVBoxLayout(body);
-    stack->setContentsMargins(12, 12, 12, 12);
-    stack->setSpacing(14);
+QWidget* developerCard(Monitor& monitor, DeveloperCard card, Timestamp now) {
+    switch (card) {
+    case DeveloperCard::advisor:
+        return advisorPanel(monitor, now);
+    case DeveloperCard::review: {
+        const auto unreviewed = monitor.unreviewed();
+        return unreviewed.empty() ? nullptr : reviewCard(unreviewed);
+    }
+    case DeveloperCard::usb:
+        return usbCard(monitor);
+    case DeveloperCard::input:
+        return inputCard(monitor);
+    case DeveloperCard::port:
+        return portCard(monitor);
+    case DeveloperCard::network:
+        return networkCard(monitor);
+    case DeveloperCard::activity:
+        return activityCard(monitor);
+    }
+    return nullptr;
+}
 
-    if (const auto& request = monitor.trustRequest()) {
-        auto* panel = new RoundedPanel(faded(colors().primary, 0.05), 10, 0, 0);
-        panel->setObjectName(QStringLiteral("advisor"));
-        // A row with trailing space rather than an alignment: the layout then asks the advisor
-        // for its height at the width it really gets.
-        auto* leading = new QHBoxLayout;
-        leading->setContentsMargins(0, 0, 0, 0);
-        auto* advice = new AdvisorView(*request, now);
-        if (monitor.canAllow()) {
-            advice->setAnswers(AdvisorView::Answers{[&monitor] { monitor.allowPrompt(); },
-                                                    [&monitor] { monitor.refusePrompt(); }});
+bool refreshUsbRows(QWidget* card, Monitor& monitor) {
+    const auto rows = usbRows(card, monitor.usb());
+    if (!rows) {
+        return false;
+    }
+    auto* content = static_cast<Card*>(card)->content();
+    for (std::size_t i = 0; i < rows->size(); ++i) {
+        UsbLook look = usbLook(monitor, monitor.usb()[i]);
+        if ((*rows)[i]->look() != look) {
+            replaceInPlace(content, (*rows)[i], new UsbRow(monitor, std::move(look)));
         }
-        leading->addWidget(advice);
-        leading->addStretch(1);
-        panel->content()->addLayout(leading);
-        stack->addWidget(panel);
     }
-    if (const auto unreviewed = monitor.unreviewed(); !unreviewed.empty()) {
-        stack->addWidget(reviewCard(unreviewed));
-    }
-    stack->addWidget(usbCard(monitor));
-    stack->addWidget(inputCard(monitor));
-    stack->addWidget(portCard(monitor));
-    stack->addWidget(networkCard(monitor));
-    stack->addWidget(activityCard(monitor));
-    stack->addStretch(1);
-    return body;
+    return true;
+}
+
+QWidget* developerBody(Monitor& monitor, Timestamp now) {
+    return new DeveloperBody(monitor, now);
 }
 
 QWidget* developerBody(Monitor& monitor) {

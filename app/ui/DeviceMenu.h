@@ -1,6 +1,6 @@
 // A device's action menu in the developer layout, behind an "ellipsis.circle" button: answer the
 // open prompt for it, approve its new functions, pause or resume its network adapter, eject its
-// disks, lock the screen, forget it; each item only when it applies. Rebuilt on every redraw.
+// disks, lock the screen, forget it; each item only when it applies. Made anew with its row.
 #pragma once
 
 #include "app/engine/Devices.h"
