@@ -10,11 +10,16 @@
 #include "tests/ui/UiTestSupport.h"
 
 #include <fstream>
+#include <functional>
+#include <map>
+#include <tuple>
+#include <typeinfo>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QThread>
@@ -439,6 +444,134 @@ TEST(ContentView, DrawsOnlyWhatChangedAndNothingWhileHidden) {
         EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QLabel* label) {
             return label->text().contains(QStringLiteral("Second Stick"));
         }));
+    }
+}
+
+// What the window shows, widget by widget in reading order: where and how big, what kind, its
+// name and its text.
+std::vector<std::string> drawn(const QWidget* view) {
+    std::vector<std::tuple<int, int, std::string>> found;
+    for (const QWidget* w : view->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(view)) {
+            continue;
+        }
+        const QPoint at = w->mapTo(view, QPoint(0, 0));
+        std::string what = std::string(typeid(*w).name()) + " " + w->objectName().toStdString() +
+                           " " + std::to_string(w->width()) + "x" + std::to_string(w->height());
+        if (const auto* label = qobject_cast<const QLabel*>(w)) {
+            what += " " + label->text().toStdString();
+        } else if (const auto* chip = dynamic_cast<const ui::Chip*>(w)) {
+            what += " " + chip->text().toStdString();
+        }
+        found.emplace_back(at.y(), at.x(), std::move(what));
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> lines;
+    for (const auto& [y, x, what] : found) {
+        lines.push_back(std::to_string(x) + "," + std::to_string(y) + " " + what);
+    }
+    return lines;
+}
+
+// Told that one part changed, the open window redraws only what shows it, and ends up as a full
+// redraw would draw it, an unfolded row still unfolded.
+TEST(ContentView, RedrawOfOnePartDrawsWhatAFullRedrawDraws) {
+    Monitor::DemoState base =
+        withHistory({knownStick(1, "Stick A"), strangeKeyboard(2), knownStick(3, "Stick C")});
+    base.activity = {{1, "reading 1 MB/s"}};
+    base.inputs = {{"Touchpad", "I2C", 1, 2, true, "Mouse/trackpad"}};
+    base.ports = {{"Port-USB-C@1", "USB-C port 1", true, 3, "Authorized", false}};
+    base.nets = {{"wlan0", "Wi-Fi", true, true, {"192.168.1.5"}, {}, true, false, 0, 0}};
+    base.events = {event("Connected: Stick A", Event::Level::info, true)};
+    const struct {
+        const char* what;
+        Changes::Part part;
+        std::function<void(Monitor::DemoState&)> change;
+    } cases[] = {
+        {"renamed", Changes::usb, [](auto& s) { s.usb[2].name = "Stick C, renamed"; }},
+        {"worse, so first", Changes::usb, [](auto& s) { s.usb[2].caps = {Capability::input}; }},
+        {"plugged in", Changes::usb, [](auto& s) { s.usb.push_back(strangeKeyboard(4, "K4")); }},
+        {"unplugged", Changes::usb, [](auto& s) { s.usb.erase(s.usb.begin()); }},
+        {"all unplugged", Changes::usb, [](auto& s) { s.usb.clear(); }},
+        {"held back", Changes::usb, [](auto& s) { s.usb[1].blocked = true; }},
+        {"activity", Changes::activity, [](auto& s) { s.activity[3] = "writing 2 MB/s"; }},
+        {"out of scope", Changes::outOfScope,
+         [](auto& s) { s.outOfScope[s.usb[0].key()] = {Capability::input}; }},
+        {"input", Changes::inputs,
+         [](auto& s) {
+             s.inputs.push_back({"K", "USB", 3, 4, false, "Keyboard"});
+         }},
+        {"port", Changes::ports, [](auto& s) { s.ports[0].connected = false; }},
+        {"network", Changes::network, [](auto& s) { s.config.router = "192.168.1.1"; }},
+        {"event", Changes::events,
+         [](auto& s) { s.events.insert(s.events.begin(), event("odd", Event::Level::warning)); }},
+        {"prompt", Changes::request,
+         [](auto& s) {
+             s.trustRequest = TrustRequest{"USB-C port 1", {}};
+         }},
+    };
+    for (const bool developer : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(developer ? "developer: " : "simple: ") + c.what);
+            UiRig rig;
+            rig.show(base);
+            ContentView view(*rig.monitor, {}, developer);
+            view.show();
+            QApplication::processEvents();
+            if (auto* keyboard = view.findChild<QWidget*>(QStringLiteral("row:2"))) {
+                keyboard->findChild<QAbstractButton*>(QStringLiteral("face"))->click(); // unfolds
+            }
+            Monitor::DemoState changed = base;
+            c.change(changed);
+            // A scroll bar comes or goes one turn of the event loop after its body changed size.
+            const auto settled = [] {
+                QApplication::processEvents();
+                QApplication::processEvents();
+            };
+            rig.monitor->showDemo(changed, Changes::of(c.part));
+            settled();
+            const auto redrawn = drawn(&view);
+            view.redraw();
+            settled();
+            EXPECT_EQ(redrawn, drawn(&view));
+        }
+    }
+}
+
+// After one device changed, the open window makes only that device's row anew: the rows of the
+// others are the very same widgets.
+TEST(ContentView, OneDeviceChangedRemakesOnlyItsRow) {
+    for (const auto& [developer, prefix] : {std::pair{false, "row:"}, std::pair{true, "usb:"}}) {
+        SCOPED_TRACE(prefix);
+        UiRig rig;
+        Monitor::DemoState state =
+            withHistory({knownStick(1, "Stick A"), strangeKeyboard(2), knownStick(3, "Stick C")});
+        rig.show(state);
+        ContentView view(*rig.monitor, {}, developer);
+        view.show();
+        QApplication::processEvents();
+        std::map<std::string, QPointer<QWidget>> before;
+        for (QWidget* row : named(&view, prefix)) {
+            before[row->objectName().toStdString()] = row;
+        }
+        ASSERT_EQ(before.size(), 3u);
+
+        state.usb[2].name = "Stick C, renamed";
+        rig.monitor->showDemo(state, Changes::of(Changes::usb));
+        QApplication::processEvents();
+        const std::string renamed = std::string(prefix) + "3";
+        EXPECT_TRUE(before.at(renamed).isNull()) << "made anew";
+        for (QWidget* row : named(&view, prefix)) {
+            const std::string name = row->objectName().toStdString();
+            if (name == renamed) {
+                const auto shown = texts(row);
+                EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const std::string& text) {
+                    return text.find("renamed") != std::string::npos;
+                }));
+            } else {
+                EXPECT_EQ(before.at(name), row) << name << " kept";
+            }
+        }
     }
 }
 
