@@ -49,7 +49,7 @@ const fs::path& root() {
     return folder;
 }
 
-void link(const std::string& at, const std::string& target) {
+void makeLink(const std::string& at, const std::string& target) {
     std::error_code error;
     fs::create_directories((root() / at).parent_path(), error);
     fs::create_symlink(target, root() / at, error);
@@ -65,10 +65,10 @@ void checkText(std::string_view text) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const std::string device = deviceFolder;
     fs::create_directories(root() / device / inputFolder / "event3");
-    link("sys/bus/usb/devices/1-1", "../../../devices/pci0000:00/0000:00:14.0/usb1/1-1");
-    link("sys/bus/usb/devices/1-1:1.0",
-         "../../../devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0");
-    link("sys/class/input/input3", "../../" + device.substr(4) + "/" + inputFolder);
+    makeLink("sys/bus/usb/devices/1-1", "../../../devices/pci0000:00/0000:00:14.0/usb1/1-1");
+    makeLink("sys/bus/usb/devices/1-1:1.0",
+             "../../../devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0");
+    makeLink("sys/class/input/input3", "../../" + device.substr(4) + "/" + inputFolder);
     ::setenv("VANTREL_ROOT", root().c_str(), 1);
     return 0;
 }

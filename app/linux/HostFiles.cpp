@@ -155,6 +155,24 @@ std::optional<std::string> quickAttribute(const char* file) {
     return quickAttribute(AT_FDCWD, file);
 }
 
+namespace {
+
+// An attribute's text from a read of at most `attributeLimit` bytes into `buffer` that gave `n`
+// (failing with `error`).
+std::optional<std::string> attributeText(const char* buffer, ssize_t n, int error) {
+    // A FIFO or a device with nothing to give says so instead of waiting: that is an empty text.
+    if (n < 0 && error != EAGAIN && error != EWOULDBLOCK) {
+        return std::nullopt;
+    }
+    std::size_t used = n < 0 ? 0 : static_cast<std::size_t>(n);
+    if (used > 0 && buffer[used - 1] == '\n') {
+        --used;
+    }
+    return repairedUTF8(std::string_view(buffer, used));
+}
+
+} // namespace
+
 std::optional<std::string> quickAttribute(int folder, const char* file) {
     const int fd = ::openat(folder, file, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
@@ -168,15 +186,29 @@ std::optional<std::string> quickAttribute(int folder, const char* file) {
     } while (n < 0 && errno == EINTR);
     const int error = n < 0 ? errno : 0;
     ::close(fd);
-    // A FIFO or a device with nothing to give says so instead of waiting: that is an empty text.
-    if (n < 0 && error != EAGAIN && error != EWOULDBLOCK) {
-        return std::nullopt;
+    return attributeText(buffer, n, error);
+}
+
+std::shared_ptr<const KeptAttribute> KeptAttribute::keep(int folder, const char* file) {
+    const int fd = ::openat(folder, file, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return nullptr;
     }
-    std::size_t used = n < 0 ? 0 : static_cast<std::size_t>(n);
-    if (used > 0 && buffer[used - 1] == '\n') {
-        --used;
-    }
-    return repairedUTF8(std::string_view(buffer, used));
+    openCount.fetch_add(1, std::memory_order_relaxed);
+    return std::shared_ptr<const KeptAttribute>(new KeptAttribute(fd));
+}
+
+KeptAttribute::~KeptAttribute() {
+    ::close(fd_);
+}
+
+std::optional<std::string> KeptAttribute::read() const {
+    char buffer[attributeLimit];
+    ssize_t n = 0;
+    do {
+        n = ::pread(fd_, buffer, sizeof buffer, 0);
+    } while (n < 0 && errno == EINTR);
+    return attributeText(buffer, n, n < 0 ? errno : 0);
 }
 
 std::optional<std::string> linkText(int folder, const char* link) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,25 @@ std::optional<std::string> quickAttribute(const char* file);
 // The same for `file` relative to the folder open as `folder` (a descriptor, as openat takes
 // it, O_PATH being enough), which spares looking up the folder's path again for every file.
 std::optional<std::string> quickAttribute(int folder, const char* file);
+
+// An attribute kept open from scan to scan and read again from its start, which has the kernel
+// format a sysfs attribute afresh: one system call a read, and no path to look up. Once its device
+// is gone, reads fail. Made by `keep`; closed when the last holder lets it go.
+class KeptAttribute {
+  public:
+    // `file` relative to the folder open as `folder`, as quickAttribute takes them; none when it
+    // cannot be opened.
+    static std::shared_ptr<const KeptAttribute> keep(int folder, const char* file);
+    ~KeptAttribute();
+    KeptAttribute(const KeptAttribute&) = delete;
+    KeptAttribute& operator=(const KeptAttribute&) = delete;
+    // The text as quickAttribute gives it now; none when it cannot be read.
+    std::optional<std::string> read() const;
+
+  private:
+    explicit KeptAttribute(int fd) : fd_(fd) {}
+    int fd_;
+};
 
 // The text of the symbolic link `link`, relative to the folder open as `folder` (AT_FDCWD for
 // none); none when it is no link, is gone or is longer than a path can be.

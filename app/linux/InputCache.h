@@ -18,6 +18,7 @@ namespace vantrel::Scanner {
 // One inputN folder as it was read when it appeared.
 struct InputFacts {
     std::uint64_t inode = 0;             // of the folder: a device made again gets another
+    std::uint64_t link = 0;              // of its link in /sys/class/input, likewise
     std::optional<InputDevice> device;   // none: no keyboard or pointing device
     std::string name;                    // the name attribute as the kernel gives it
     std::vector<std::string> eventPaths; // of a keyboard: "/dev/input/eventN", sorted
@@ -32,6 +33,11 @@ class InputCache {
         const auto at = facts_.find(name);
         return at == facts_.end() || at->second.inode != inode ? nullptr : &at->second;
     }
+    // The facts of `name` when its class link had `link` (not 0): the folder is then the same.
+    const InputFacts* findByLink(std::string_view name, std::uint64_t link) const {
+        const auto at = facts_.find(name);
+        return link == 0 || at == facts_.end() || at->second.link != link ? nullptr : &at->second;
+    }
     void keep(std::map<std::string, InputFacts, std::less<>> facts) { facts_ = std::move(facts); }
     std::size_t size() const { return facts_.size(); }
 
@@ -40,7 +46,7 @@ class InputCache {
 };
 
 // inputDevices() and keyboardNodes(), reading only the devices `cache` does not hold yet: a
-// steady scan costs the listing of /sys/class/input and one stat per device.
+// steady scan costs the listing of /sys/class/input.
 std::vector<InputDevice> inputDevices(InputCache& cache);
 std::vector<KeyboardNode> keyboardNodes(InputCache& cache);
 

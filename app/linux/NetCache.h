@@ -2,11 +2,13 @@
 // interface lasts, and the DNS servers while the resolver files stay as they were.
 #pragma once
 
+#include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,7 +23,12 @@ struct NetFacts {
     bool isWiFi = false;
     bool isUSB = false;
     std::string name; // "Wi-Fi", the USB product, "Ethernet" or the interface name
+    // Its operstate, kept open while the interface lasts (for the first keptOperstateLimit
+    // interfaces of a scan).
+    std::shared_ptr<const HostFiles::KeptAttribute> operstate;
 };
+
+inline constexpr std::size_t keptOperstateLimit = 32;
 
 // A file as stat saw it; a file written since, replaced or gone differs.
 struct FileStamp {
@@ -59,8 +66,8 @@ class NetCache {
 std::map<std::string, IfCounters> interfaceCounters(NetCache& cache);
 
 // networkInterfaces() and netConfig(), reading only what `cache` cannot vouch for: a steady scan
-// stats each interface's folder and reads its operstate, and reads the resolver files only when
-// they changed.
+// stats each interface's folder and reads its operstate (kept open), and reads the resolver files
+// only when they changed.
 std::vector<NetInterface> networkInterfaces(const std::map<std::string, IfCounters>& counters,
                                             NetCache& cache);
 NetConfig netConfig(NetCache& cache);

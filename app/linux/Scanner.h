@@ -51,8 +51,8 @@ std::vector<KeyboardNode> keyboardNodes();
 
 // The physical USB ports, Type-C connectors and hot-plug root-hub ports, sorted by id. With
 // `policyEngine`, a daemon holds new devices back by policy, so every device let in was allowed.
-// With `usb`, the authorization flag of a device that cache holds is taken from it: the USB scan
-// over it has just read the flag.
+// With `usb`, the bus folder's listing and the authorization flag of a device that cache holds
+// are taken from it: the USB scan over it has just read them.
 std::vector<PortInfo> ports(bool policyEngine = false, const UsbCache* usb = nullptr);
 
 // ---- Network ----------------------------------------------------------------------------------

@@ -205,6 +205,7 @@ struct InputNode {
     unsigned long number = 0; // N of inputN: the kernel numbers them in registration order
     std::string name;         // "inputN"
     std::string folder;
+    std::uint64_t link = 0; // the inode of its link in /sys/class/input
 };
 
 // The inputN entries of /sys/class/input in registration order.
@@ -225,6 +226,7 @@ std::vector<InputNode> inputNodes() {
             continue;
         }
         node.folder = inputClass + '/' + name;
+        node.link = entry.inode;
         node.name = std::move(entry.name);
         nodes.push_back(std::move(node));
     }
@@ -282,17 +284,27 @@ using Scanned = std::vector<std::pair<std::string, InputFacts>>;
 Scanned scan(const InputCache& cache) {
     Scanned scanned;
     for (InputNode& node : inputNodes()) {
-        struct stat info {};
-        if (::stat(node.folder.c_str(), &info) != 0) {
-            continue;
+        // The kernel makes the class link anew with the device: the same link is the same folder.
+        const InputFacts* known = cache.findByLink(node.name, node.link);
+        if (known == nullptr) {
+            struct stat info {};
+            if (::stat(node.folder.c_str(), &info) != 0) {
+                continue;
+            }
+            const auto inode = static_cast<std::uint64_t>(info.st_ino);
+            known = cache.find(node.name, inode);
+            if (known == nullptr) {
+                InputFacts facts = readInput(node, inode);
+                facts.link = node.link;
+                scanned.emplace_back(std::move(node.name), std::move(facts));
+                continue;
+            }
         }
-        const auto inode = static_cast<std::uint64_t>(info.st_ino);
-        const InputFacts* known = cache.find(node.name, inode);
-        InputFacts facts = known != nullptr ? *known : readInput(node, inode);
+        InputFacts facts = *known;
+        facts.link = node.link;
         // An event device registers just after its input device: a keyboard seen without one
         // looks again.
-        if (known != nullptr && facts.device && facts.device->kind == "Keyboard" &&
-            facts.eventPaths.empty()) {
+        if (facts.device && facts.device->kind == "Keyboard" && facts.eventPaths.empty()) {
             facts.eventPaths = eventPaths(node.folder);
         }
         scanned.emplace_back(std::move(node.name), std::move(facts));

@@ -102,6 +102,11 @@ class NetFolder {
         return fd_ < 0 ? std::nullopt : HostFiles::quickAttribute(fd_, file);
     }
 
+    // `file`, open to be read again from scan to scan.
+    std::shared_ptr<const HostFiles::KeptAttribute> keep(const char* file) const {
+        return fd_ < 0 ? nullptr : HostFiles::KeptAttribute::keep(fd_, file);
+    }
+
     // The inode of the folder; 0 when it could not be opened.
     std::uint64_t inode() const {
         struct stat info {};
@@ -428,6 +433,7 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
     const std::string classFolder = HostFiles::path("/sys/class/net").string();
     const std::string sys = HostFiles::resolved("", HostFiles::path("/sys").string());
     std::map<std::string, NetFacts, std::less<>> kept;
+    std::size_t keptOpen = 0; // operstates kept open
     std::vector<std::string> order;
     if (cache != nullptr && !cache->order.empty()) {
         order = std::move(cache->order);
@@ -455,15 +461,21 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
         std::optional<NetFacts> read;
         std::optional<std::string> operstate;
         if (known != nullptr) {
-            if (!known->loopback) {
+            if (known->operstate) {
+                operstate = known->operstate->read();
+            } else if (!known->loopback) {
                 operstate = HostFiles::quickAttribute((link + "/operstate").c_str());
             }
         } else {
             const NetFolder folder(classFolder, name);
             read = readFacts(name, folder, sys);
             known = &*read;
-            operstate = folder.attribute("operstate");
+            if (cache != nullptr && !read->loopback && keptOpen < keptOperstateLimit) {
+                read->operstate = folder.keep("operstate");
+            }
+            operstate = read->operstate ? read->operstate->read() : folder.attribute("operstate");
         }
+        keptOpen += known->operstate ? 1 : 0;
         if (cache != nullptr && known->inode != 0) {
             kept.emplace(name, *known);
         }

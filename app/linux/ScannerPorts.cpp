@@ -18,11 +18,12 @@
 // a device plugged in stays with authorized = 0 until it is allowed. A port is pending while a
 // device attached through it is held back like that.
 //
-// A scan lists the USB bus folder once (for both the devices and the root hubs), each Type-C
-// connector's folder once (for both its hub-port links and its partner) and each root hub's
-// interface folder once; the files of a port are looked up from its hub's folder, and each root
-// hub's authorization policy is read once. A device the USB scan of the same cycle kept is not
-// read again: its authorization flag is the one that scan read.
+// A scan lists the USB bus folder once (for both the devices and the root hubs; not at all when
+// the USB scan of the same cycle listed it), each Type-C connector's folder once (for both its
+// hub-port links and its partner) and each root hub's interface folder once; the files of a port
+// are looked up from its hub's folder, and each root hub's authorization policy is read once. A
+// device the USB scan of the same cycle kept is not read again: its authorization flag is the
+// one that scan read.
 #include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
 #include "app/linux/UsbCache.h"
@@ -149,17 +150,27 @@ struct Bus {
         return *opened;
     }
 
+    // From the listing the USB scan of this cycle made over `usb`, when it made one.
     explicit Bus(const UsbCache* usb) : known(usb) {
+        if (usb != nullptr && !usb->listed().empty()) {
+            for (const std::string& name : usb->listed()) {
+                add(std::string(name));
+            }
+            return;
+        }
         for (HostFiles::Entry& entry : HostFiles::entries(folder)) {
-            std::string& name = entry.name;
-            if (name.empty() || name.find(':') != std::string::npos) {
-                continue;
-            }
-            if (!name.starts_with("usb")) {
-                devices.push_back(std::move(name));
-            } else if (const auto bus = number(std::string_view(name).substr(3))) {
-                rootHubs.emplace_back(std::move(name), *bus);
-            }
+            add(std::move(entry.name));
+        }
+    }
+
+    void add(std::string name) {
+        if (name.empty() || name.find(':') != std::string::npos) {
+            return;
+        }
+        if (!name.starts_with("usb")) {
+            devices.push_back(std::move(name));
+        } else if (const auto bus = number(std::string_view(name).substr(3))) {
+            rootHubs.emplace_back(std::move(name), *bus);
         }
     }
 

@@ -209,8 +209,9 @@ std::string nameAttribute(int folder, const char* file, std::string_view fallbac
 }
 
 // What the device in the folder open as `folder` says of itself and of its interfaces.
+// With `keepOpen`, its authorization flag stays open for the scans to come.
 void describe(int folder, std::string_view name, const std::vector<std::string_view>& interfaces,
-              const struct stat& info, Found& found) {
+              const struct stat& info, bool keepOpen, Found& found) {
     USBDevice& device = found.record;
     device.id = static_cast<std::uint64_t>(info.st_ino);
 
@@ -243,7 +244,11 @@ void describe(int folder, std::string_view name, const std::vector<std::string_v
     device.vendor = nameAttribute(folder, "manufacturer", "Unknown vendor");
     device.serial = HostFiles::quickAttribute(folder, "serial").value_or("");
     device.locationID = locationOf(name, folder);
-    found.authorized = HostFiles::quickAttribute(folder, "authorized");
+    if (keepOpen) {
+        found.authorizedFile = HostFiles::KeptAttribute::keep(folder, "authorized");
+    }
+    found.authorized = found.authorizedFile ? found.authorizedFile->read()
+                                            : HostFiles::quickAttribute(folder, "authorized");
     found.interfaces.assign(interfaces.begin(), interfaces.end());
     device.blocked = found.authorized == "0";
     // A device held back has no interface folders yet; the descriptors it sent say what its
@@ -258,9 +263,9 @@ void describe(int folder, std::string_view name, const std::vector<std::string_v
 }
 
 // The device of the bus folder's link `name` with its interfaces `interfaces`; none when it is
-// gone before its folder could be looked at.
+// gone before its folder could be looked at. With `keepOpen`, its authorization flag stays open.
 std::optional<Found> device(const std::string& busFolder, const std::string& name,
-                            const std::vector<std::string_view>& interfaces) {
+                            const std::vector<std::string_view>& interfaces, bool keepOpen) {
     // The bus folder's entries are relative links into /sys/devices; one readlink resolves them,
     // where following them would look at every folder on the way again for every file read. A
     // device unplugged since the listing leaves a dangling link, which the open below refuses.
@@ -278,7 +283,7 @@ std::optional<Found> device(const std::string& busFolder, const std::string& nam
     struct stat info {};
     const bool present = ::fstat(folder, &info) == 0;
     if (present) {
-        describe(folder, name, interfaces, info, found);
+        describe(folder, name, interfaces, info, keepOpen, found);
     }
     ::close(folder);
     if (!present) {
@@ -294,7 +299,7 @@ std::optional<Found> device(const std::string& busFolder, const std::string& nam
 // interfaces' names carry the configuration they belong to ("1-1:2.0" is interface 0 of
 // configuration 2), so a change of configuration shows in the bus folder's listing without
 // opening anything. A change of the flag has the whole device read again, its strings included.
-// One open; none when the device is new.
+// One read of its flag, kept open since it was first read; none when the device is new.
 std::optional<Found> unchanged(const UsbCache& cache, const std::string& busFolder,
                                const std::string& name, std::uint64_t link,
                                const std::vector<std::string_view>& interfaces) {
@@ -309,7 +314,10 @@ std::optional<Found> unchanged(const UsbCache& cache, const std::string& busFold
                       static_cast<std::uint64_t>(info.st_ino) != facts->record.id)) {
         return std::nullopt;
     }
-    if (HostFiles::quickAttribute((facts->folder + "/authorized").c_str()) != facts->authorized) {
+    const auto authorized =
+        facts->authorizedFile ? facts->authorizedFile->read()
+                              : HostFiles::quickAttribute((facts->folder + "/authorized").c_str());
+    if (authorized != facts->authorized) {
         return std::nullopt;
     }
     Found found;
@@ -396,14 +404,23 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
     const std::string busFolder = HostFiles::path("/sys/bus/usb/devices").string();
     std::vector<std::pair<std::string, std::uint64_t>> names; // with the inodes of their links
     std::vector<std::string> interfaces;
+    std::vector<std::string> listed; // devices and root hubs, for the port scan
     for (auto& entry : HostFiles::entries(busFolder)) {
         const std::string_view name = entry.name;
         // Interfaces have a ':' in their names; root hubs are "usbN".
         if (name.find(':') != std::string_view::npos) {
             interfaces.push_back(std::move(entry.name));
-        } else if (!name.starts_with("usb")) {
+            continue;
+        }
+        if (cache != nullptr) {
+            listed.push_back(entry.name);
+        }
+        if (!name.starts_with("usb")) {
             names.emplace_back(std::move(entry.name), entry.inode);
         }
+    }
+    if (cache != nullptr) {
+        cache->keepListed(std::move(listed));
     }
     // The file system gives entries in no useful order; the scan goes by name.
     std::sort(names.begin(), names.end());
@@ -413,6 +430,7 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
     found.reserve(names.size());
     std::vector<std::string_view> own;
     std::map<std::string, UsbFacts, std::less<>> kept;
+    std::size_t keptOpen = 0; // authorization flags kept open
     for (const auto& [name, link] : names) {
         // An interface "<device>:<config>.<number>" belongs to the device before the ':'.
         own.clear();
@@ -424,10 +442,11 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
         std::optional<Found> one =
             cache != nullptr ? unchanged(*cache, busFolder, name, link, own) : std::nullopt;
         if (!one) {
-            one = device(busFolder, name, own);
+            one = device(busFolder, name, own, cache != nullptr && keptOpen < keptOpenLimit);
         }
         if (one) {
             one->link = link;
+            keptOpen += one->authorizedFile ? 1 : 0;
             if (cache != nullptr) {
                 kept.emplace(name, *one);
             }

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "app/engine/Devices.h"
+#include "app/linux/HostFiles.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,7 +25,12 @@ struct UsbFacts {
     std::optional<std::string> authorized;  // the flag as read with the rest
     std::vector<std::string> interfaces;    // its interfaces in the bus folder ("1-1:1.0")
     std::uint64_t link = 0;                 // the inode of its link in the bus folder
+    // The authorization flag, kept open while the device stays (for the first keptOpenLimit
+    // devices of a scan, so that a machine of many devices cannot run out of descriptors).
+    std::shared_ptr<const HostFiles::KeptAttribute> authorizedFile;
 };
+
+inline constexpr std::size_t keptOpenLimit = 64;
 
 // A link of a class folder (/sys/class/tty/ttyUSB0) and the folder it leads to.
 struct ClassLink {
@@ -53,9 +60,15 @@ class UsbCache {
         links_ = std::move(links);
     }
 
+    // The names the last scan listed in the bus folder, interfaces left out (devices and root
+    // hubs), for the port scan of the same cycle.
+    const std::vector<std::string>& listed() const { return listed_; }
+    void keepListed(std::vector<std::string> names) { listed_ = std::move(names); }
+
   private:
     std::map<std::string, UsbFacts, std::less<>> facts_;
     std::map<std::string, ClassLink, std::less<>> links_;
+    std::vector<std::string> listed_;
 };
 
 } // namespace vantrel::Scanner

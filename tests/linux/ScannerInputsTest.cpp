@@ -4,6 +4,7 @@
 #include "tests/linux/FixtureTree.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -184,15 +185,17 @@ TEST(ScannerInputs, theCacheReadsADeviceOnceAndAfreshWhenItsFolderIsMadeAgain) {
     EXPECT_EQ(keyboards[0].name, fresh[0].name);
     EXPECT_EQ(keyboards[0].eventPaths, fresh[0].eventPaths);
 
-    // The same inputN made again for another device (its folder made while the old one is
-    // there, so that it cannot get the old inode), and one device gone.
+    // The same inputN made again for another device (its folder and link made while the old ones
+    // are there, so that they cannot get the old inodes, as the kernel's do not), and one device
+    // gone.
     const std::string other = usbHID(tree, "1-3", 0x046d, 0xc31c);
-    for (const char* link :
-         {"/sys/class/input/input4", "/sys/class/input/event4", "/sys/class/input/input5"}) {
+    std::filesystem::rename(tree.at("/sys/class/input/input4"), tree.at("/old-input4"));
+    for (const char* link : {"/sys/class/input/event4", "/sys/class/input/input5"}) {
         tree.remove(link);
     }
     addInput(tree, {other, 4, 3, 0x046d, 0xc31c, "New Keyboard", fullKeyboard});
     tree.remove(keyboard + "/input/input4");
+    tree.remove("/old-input4");
     const auto again = Scanner::inputDevices(cache);
     ASSERT_EQ(again, Scanner::inputDevices());
     ASSERT_EQ(again.size(), 2U);
