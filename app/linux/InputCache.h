@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vantrel::Scanner {
@@ -41,8 +42,15 @@ class InputCache {
     void keep(std::map<std::string, InputFacts, std::less<>> facts) { facts_ = std::move(facts); }
     std::size_t size() const { return facts_.size(); }
 
+    // The eventN links of /sys/class/input the last scan listed, with their inodes, sorted: while
+    // they stay the same, no event device has registered since.
+    using EventLinks = std::vector<std::pair<std::string, std::uint64_t>>;
+    const EventLinks& eventLinks() const { return eventLinks_; }
+    void keepEventLinks(EventLinks links) { eventLinks_ = std::move(links); }
+
   private:
     std::map<std::string, InputFacts, std::less<>> facts_;
+    EventLinks eventLinks_;
 };
 
 // inputDevices() and keyboardNodes(), reading only the devices `cache` does not hold yet: a

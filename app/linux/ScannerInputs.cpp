@@ -208,12 +208,16 @@ struct InputNode {
     std::uint64_t link = 0; // the inode of its link in /sys/class/input
 };
 
-// The inputN entries of /sys/class/input in registration order.
-std::vector<InputNode> inputNodes() {
+// The inputN entries of /sys/class/input in registration order; `events` gets its eventN links.
+std::vector<InputNode> inputNodes(InputCache::EventLinks& events) {
     std::vector<InputNode> nodes;
     const std::string inputClass = HostFiles::path("/sys/class/input").string();
     for (HostFiles::Entry& entry : HostFiles::entries(inputClass)) {
         const std::string& name = entry.name;
+        if (name.starts_with("event")) {
+            events.emplace_back(name, entry.inode);
+            continue;
+        }
         constexpr std::string_view prefix = "input";
         if (!name.starts_with(prefix) || name.size() == prefix.size() ||
             name.size() > prefix.size() + 9) {
@@ -232,6 +236,7 @@ std::vector<InputNode> inputNodes() {
     }
     std::sort(nodes.begin(), nodes.end(),
               [](const InputNode& a, const InputNode& b) { return a.number < b.number; });
+    std::sort(events.begin(), events.end());
     return nodes;
 }
 
@@ -277,13 +282,18 @@ InputFacts readInput(const InputNode& node, std::uint64_t inode) {
     return facts;
 }
 
-using Scanned = std::vector<std::pair<std::string, InputFacts>>;
+struct Scanned : std::vector<std::pair<std::string, InputFacts>> {
+    InputCache::EventLinks events; // the eventN links listed
+};
 
 // The facts of every inputN folder by name, in registration order, from `cache` where it holds
 // the same connection. A folder that cannot be stat'ed (gone since the listing) is left out.
 Scanned scan(const InputCache& cache) {
     Scanned scanned;
-    for (InputNode& node : inputNodes()) {
+    const std::vector<InputNode> nodes = inputNodes(scanned.events);
+    // An event device registers just after its input device, and adds its eventN link.
+    const bool newEvents = scanned.events != cache.eventLinks();
+    for (const InputNode& node : nodes) {
         // The kernel makes the class link anew with the device: the same link is the same folder.
         const InputFacts* known = cache.findByLink(node.name, node.link);
         if (known == nullptr) {
@@ -296,18 +306,18 @@ Scanned scan(const InputCache& cache) {
             if (known == nullptr) {
                 InputFacts facts = readInput(node, inode);
                 facts.link = node.link;
-                scanned.emplace_back(std::move(node.name), std::move(facts));
+                scanned.emplace_back(node.name, std::move(facts));
                 continue;
             }
         }
         InputFacts facts = *known;
         facts.link = node.link;
-        // An event device registers just after its input device: a keyboard seen without one
-        // looks again.
-        if (facts.device && facts.device->kind == "Keyboard" && facts.eventPaths.empty()) {
+        // A keyboard seen without its event device looks again once one has registered.
+        if (newEvents && facts.device && facts.device->kind == "Keyboard" &&
+            facts.eventPaths.empty()) {
             facts.eventPaths = eventPaths(node.folder);
         }
-        scanned.emplace_back(std::move(node.name), std::move(facts));
+        scanned.emplace_back(node.name, std::move(facts));
     }
     return scanned;
 }
@@ -319,6 +329,7 @@ void keep(InputCache& cache, Scanned&& scanned) {
         facts.emplace(std::move(name), std::move(fact));
     }
     cache.keep(std::move(facts));
+    cache.keepEventLinks(std::move(scanned.events));
 }
 
 } // namespace

@@ -201,6 +201,17 @@ TEST(ScannerInputs, theCacheReadsADeviceOnceAndAfreshWhenItsFolderIsMadeAgain) {
     ASSERT_EQ(again.size(), 2U);
     EXPECT_EQ(again[0].name, "New Keyboard");
     EXPECT_EQ(cache.size(), 2U);
+
+    // A keyboard whose event device registers after it was read gets it at the next scan.
+    const std::string late = addInput(tree, {other, 7, 3, 1, 2, "Late Keyboard", fullKeyboard});
+    tree.remove("/sys/class/input/event7");
+    tree.remove(late + "/event7");
+    ASSERT_EQ(Scanner::keyboardNodes(cache).size(), 2U);
+    tree.attribute(late + "/event7/dev", "13:71");
+    tree.link("/sys/class/input/event7", "../../" + late.substr(5) + "/event7");
+    const auto withEvent = Scanner::keyboardNodes(cache);
+    ASSERT_EQ(withEvent.size(), 2U);
+    EXPECT_EQ(withEvent[1].eventPaths, std::vector<std::string>{"/dev/input/event7"});
 }
 
 // An input device as a recording without capabilities/ gives it: the bitmaps in its uevent.
