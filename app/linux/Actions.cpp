@@ -238,8 +238,6 @@ bool mounted(const std::vector<Mount>& table, const std::string& number) {
 
 // ---- Processes ----------------------------------------------------------------------------
 
-// Whether one of the descriptor links in the folder `fdFolder` (relative to `proc`) points at
-// exactly `path`. A folder we may not open counts as holding nothing.
 // The paths of `wanted` that the descriptor folder `fdFolder` of a process (open, read from the
 // start) links to, as bits of `found`; every descriptor is read once, whatever the number of
 // paths. At most `budget` links are read, which is lowered by what was read.

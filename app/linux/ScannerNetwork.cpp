@@ -107,12 +107,6 @@ class NetFolder {
         return fd_ < 0 ? nullptr : HostFiles::KeptAttribute::keep(fd_, file);
     }
 
-    // The inode of the folder; 0 when it could not be opened.
-    std::uint64_t inode() const {
-        struct stat info {};
-        return fd_ >= 0 && ::fstat(fd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_ino) : 0;
-    }
-
     // Whether `entry` is there, links followed.
     bool has(const char* entry) const {
         struct stat info {};
@@ -389,11 +383,8 @@ std::vector<std::string> proxies() {
 } // namespace
 
 std::map<std::string, IfCounters> interfaceCounters() {
-    std::map<std::string, IfCounters> counters;
-    for (auto& [name, values] : procNetDev()) {
-        counters[name] = values; // a name met twice keeps the later values
-    }
-    return counters;
+    NetCache none;
+    return interfaceCounters(none);
 }
 
 std::map<std::string, IfCounters> interfaceCounters(NetCache& cache) {
@@ -408,10 +399,12 @@ std::map<std::string, IfCounters> interfaceCounters(NetCache& cache) {
 
 namespace {
 
-// What an interface's folder says that cannot change while the interface exists.
-NetFacts readFacts(const std::string& name, const NetFolder& folder, const std::string& sys) {
+// What an interface's folder, whose inode is `inode` (0: not known), says that cannot change
+// while the interface exists.
+NetFacts readFacts(const std::string& name, const NetFolder& folder, const std::string& sys,
+                   std::uint64_t inode) {
     NetFacts facts;
-    facts.inode = folder.inode();
+    facts.inode = inode;
     const auto type = linkType(folder);
     facts.loopback = type ? *type == typeLoopback : name == "lo";
     if (facts.loopback) {
@@ -452,10 +445,12 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
         const std::string link = classFolder + '/' + name;
         // A known interface costs a stat of its folder and a read of its operstate.
         const NetFacts* known = nullptr;
+        std::uint64_t inode = 0;
         if (cache != nullptr) {
             struct stat info {};
             if (::stat(link.c_str(), &info) == 0) {
-                known = cache->find(name, static_cast<std::uint64_t>(info.st_ino));
+                inode = static_cast<std::uint64_t>(info.st_ino);
+                known = cache->find(name, inode);
             }
         }
         std::optional<NetFacts> read;
@@ -468,7 +463,7 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
             }
         } else {
             const NetFolder folder(classFolder, name);
-            read = readFacts(name, folder, sys);
+            read = readFacts(name, folder, sys, inode);
             known = &*read;
             if (cache != nullptr && !read->loopback && keptOpen < keptOperstateLimit) {
                 read->operstate = folder.keep("operstate");
