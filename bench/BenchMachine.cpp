@@ -15,37 +15,38 @@ GeneratedMachine::GeneratedMachine(int count) {
                                                   .manufacturer = "Maker",
                                                   .serial = "SN" + std::to_string(i)});
         ++devices;
+        for (const char* file : {"uevent", "product", "manufacturer", "serial", "authorized"}) {
+            neededFiles.push_back(tree.at(device.path + '/' + file).string());
+        }
+        const auto usbInterface = [&](const auto&... args) {
+            const auto made = tree.usbInterface(args...);
+            neededFiles.push_back(tree.at(made.path + "/uevent").string());
+            ++interfaces;
+            return made;
+        };
         switch (i % 5) {
         case 0: // hub
-            tree.usbInterface(device, 0, 9, 0);
-            interfaces += 1;
+            usbInterface(device, 0, 9, 0);
             break;
         case 1: { // keyboard with media keys
-            const auto hid = tree.usbInterface(device, 0, 3, 1, 1);
+            const auto hid = usbInterface(device, 0, 3, 1, 1);
             tree.folder(hid.path + "/0003:1000:0001.0001/input/input5/event5");
             tree.folder(hid.path + "/0003:1000:0001.0001/hidraw/hidraw0");
-            tree.usbInterface(device, 1, 3, 0);
-            interfaces += 2;
+            usbInterface(device, 1, 3, 0);
             break;
         }
         case 2: // serial adapter
-            tree.usbSerial(tree.usbInterface(device, 0, 255, 1), "ttyUSB" + std::to_string(i));
-            interfaces += 1;
+            tree.usbSerial(usbInterface(device, 0, 255, 1), "ttyUSB" + std::to_string(i));
             break;
         case 3: // card reader with a two-partition card
-            tree.usbDisk(tree.usbInterface(device, 0, 8, 6, 0x50), "sd" + std::to_string(i), 2);
-            interfaces += 1;
+            tree.usbDisk(usbInterface(device, 0, 8, 6, 0x50), "sd" + std::to_string(i), 2);
             break;
         default: // Ethernet adapter
-            tree.classDevice(tree.usbInterface(device, 0, 2, 6), "net",
+            tree.classDevice(usbInterface(device, 0, 2, 6), "net",
                              "enx" + std::to_string(100000 + i));
-            tree.usbInterface(device, 1, 10, 0);
-            tree.usbInterface(device, 2, 255, 255);
-            interfaces += 3;
+            usbInterface(device, 1, 10, 0);
+            usbInterface(device, 2, 255, 255);
             break;
-        }
-        if (i == 0) {
-            anyAttribute = tree.at(device.path + "/product").string();
         }
     }
 }

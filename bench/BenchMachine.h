@@ -5,6 +5,7 @@
 #include "tests/linux/FixtureTree.h"
 
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -15,12 +16,12 @@ struct GeneratedMachine {
     FixtureTree tree;
     int devices = 0;
     int interfaces = 0;
-    std::string anyAttribute; // a small attribute file of the tree
-
-    explicit GeneratedMachine(int count);
     // The files a scan's result needs: per device its uevent, product, manufacturer, serial and
     // authorized; per interface its uevent.
-    int filesNeeded() const { return devices * 5 + interfaces; }
+    std::vector<std::string> neededFiles;
+
+    explicit GeneratedMachine(int count);
+    int filesNeeded() const { return static_cast<int>(neededFiles.size()); }
 };
 
 // The rest of a desktop: six input devices, two Type-C connectors and two hot-plug ports, six

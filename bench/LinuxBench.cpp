@@ -7,8 +7,9 @@
 //
 // Counters: `opens` is the files a scan opens; `floor_us` is the files the result needs (per
 // device its uevent, product, manufacturer, serial and authorized; per interface its uevent; in a
-// steady cycle, per device its authorized) times the cost of one open, read and close of an
-// attribute in the same tree, measured first.
+// steady cycle, per device its authorized), each opened, read and closed by its whole path after
+// each iteration with the clock stopped; a cycle of all probes takes as many of them as it
+// opened files (and, in a steady cycle, read kept ones).
 #include "app/linux/HostFiles.h"
 #include "app/linux/LinuxMachine.h"
 #include "app/linux/Scanner.h"
@@ -20,51 +21,60 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 
 namespace vantrel {
 namespace {
 
-// One open, read and close of a small attribute file, in microseconds.
-double openReadCloseMicros(const std::string& file) {
-    constexpr int rounds = 20000;
+// The floor of one iteration that needed `count` files: as many opens, reads and closes of
+// `files` in turn (each a small attribute of the tree, by its whole path), in microseconds.
+// It is measured right after the iteration with the clock stopped, so that the scan and its
+// floor see the same machine: the cost of a file read drifts by a tenth and more between runs.
+double floorMicros(benchmark::State& state, const std::vector<std::string>& files,
+                   std::size_t count) {
+    state.PauseTiming();
     char buffer[4096];
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < rounds; ++i) {
-        const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    for (std::size_t i = 0; i < count; ++i) {
+        const int fd = ::open(files[i % files.size()].c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         benchmark::DoNotOptimize(::read(fd, buffer, sizeof buffer));
         ::close(fd);
     }
     const std::chrono::duration<double, std::micro> spent =
         std::chrono::steady_clock::now() - start;
-    return spent.count() / rounds;
+    state.ResumeTiming();
+    return spent.count();
 }
 
 // The USB scan; `steady` keeps one cache across scans, else every scan is a first one. The
 // steady scan's floor is one open per device, its authorization flag.
 void usbScans(benchmark::State& state, bool steady) {
     const GeneratedMachine machine(static_cast<int>(state.range(0)));
-    const double openCost = openReadCloseMicros(machine.anyAttribute);
+    const auto needed = static_cast<std::size_t>(steady ? machine.devices : machine.filesNeeded());
     Scanner::UsbCache kept;
     if (steady) {
         Scanner::usbDevices(kept);
     }
-    const std::uint64_t before = HostFiles::opens();
     std::size_t listed = 0;
+    std::uint64_t opens = 0;
+    double floor = 0;
     for (auto _ : state) {
+        const std::uint64_t start = HostFiles::opens();
         Scanner::UsbCache fresh;
         const auto devices = Scanner::usbDevices(steady ? kept : fresh);
         listed = devices.size();
         benchmark::DoNotOptimize(devices.data());
+        opens += HostFiles::opens() - start;
+        floor += floorMicros(state, machine.neededFiles, needed);
     }
     const double scans = static_cast<double>(state.iterations());
-    const double needed = steady ? machine.devices : machine.filesNeeded();
     state.counters["devices"] = static_cast<double>(listed);
-    state.counters["opens"] = static_cast<double>(HostFiles::opens() - before) / scans;
-    state.counters["files_needed"] = needed;
-    state.counters["open_us"] = openCost;
-    state.counters["floor_us"] = openCost * needed;
+    state.counters["opens"] = static_cast<double>(opens) / scans;
+    state.counters["files_needed"] = static_cast<double>(needed);
+    state.counters["open_us"] = floor / scans / static_cast<double>(needed);
+    state.counters["floor_us"] = floor / scans;
 }
 
 void BM_usbDevices(benchmark::State& state) {
@@ -84,15 +94,15 @@ void cycles(benchmark::State& state, bool steady) {
     addDesktop(machine.tree);
     auto kept = std::make_unique<LinuxMachine>();
     const bool store = kept->openNetworkStore();
-    const double openCost = openReadCloseMicros(machine.anyAttribute);
     if (steady) {
         kept->usbDevices();
         kept->ports();
     }
-    const std::uint64_t before = HostFiles::opens();
     std::size_t found = 0;
-    std::size_t changing = 0; // the USB devices and interfaces: a flag and an operstate each
+    std::uint64_t opens = 0;
+    double floor = 0;
     for (auto _ : state) {
+        const std::uint64_t start = HostFiles::opens();
         if (!steady) {
             kept = std::make_unique<LinuxMachine>();
         }
@@ -102,19 +112,21 @@ void cycles(benchmark::State& state, bool steady) {
         const auto counters = linux.interfaceCounters();
         const std::size_t nets = linux.networkInterfaces(counters).size();
         found += nets;
-        changing = usb + nets;
         benchmark::DoNotOptimize(linux.netConfig());
+        // Every file these probes open is one their results need, so the first cycle's floor
+        // is the opens. A steady cycle keeps the authorization flags and operstates open and
+        // reads them again: its floor counts one file read for each of them besides what it
+        // opens.
+        const std::uint64_t opened = HostFiles::opens() - start;
+        opens += opened;
+        const std::size_t needed = opened + (steady ? usb + nets : 0);
+        floor += floorMicros(state, machine.neededFiles, needed);
     }
-    // Every file these probes open is one their results need, so the first cycle's floor is the
-    // opens. A steady cycle keeps the authorization flags and operstates open and reads them
-    // again: its floor counts one file read for each of them besides what it opens.
-    const double opens =
-        static_cast<double>(HostFiles::opens() - before) / static_cast<double>(state.iterations());
-    const double needed = steady ? opens + static_cast<double>(changing) : opens;
+    const double scans = static_cast<double>(state.iterations());
     state.counters["records"] = static_cast<double>(found);
     state.counters["store"] = store;
-    state.counters["opens"] = opens;
-    state.counters["floor_us"] = needed * openCost;
+    state.counters["opens"] = static_cast<double>(opens) / scans;
+    state.counters["floor_us"] = floor / scans;
 }
 
 void BM_allProbesOfOneCycle(benchmark::State& state) {

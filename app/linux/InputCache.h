@@ -39,6 +39,8 @@ class InputCache {
         const auto at = facts_.find(name);
         return link == 0 || at == facts_.end() || at->second.link != link ? nullptr : &at->second;
     }
+    // Whether facts of an input device called `name` are kept, from whatever folder.
+    bool knows(std::string_view name) const { return facts_.contains(name); }
     void keep(std::map<std::string, InputFacts, std::less<>> facts) { facts_ = std::move(facts); }
     std::size_t size() const { return facts_.size(); }
 

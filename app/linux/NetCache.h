@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/linux/HostFiles.h"
+#include "app/linux/NetParse.h"
 #include "app/linux/Scanner.h"
 
 #include <cstdint>
@@ -57,6 +58,12 @@ class NetCache {
     // The interfaces of /proc/net/dev in the file's order, as the last interfaceCounters(cache)
     // read them: networkInterfaces(counters, cache) goes by it rather than read the file again.
     std::vector<std::string> order;
+    // The default route as networkInterfaces(counters, cache) read it, for netConfig(cache) of
+    // the same cycle, which takes it rather than read /proc/net/route again.
+    std::optional<std::optional<NetParse::DefaultRoute>> route;
+
+    // Whether facts of an interface called `name` are kept, from whatever folder.
+    bool knows(std::string_view name) const { return facts_.contains(name); }
 
   private:
     std::map<std::string, NetFacts, std::less<>> facts_;

@@ -254,11 +254,15 @@ std::vector<std::string> eventPaths(const std::string& folder) {
     return paths;
 }
 
-// The facts of the device in `node`, whose folder has `inode`.
-InputFacts readInput(const InputNode& node, std::uint64_t inode) {
-    InputFacts facts;
-    facts.inode = inode;
+// The facts of the device in `node`; none when its folder is gone since the listing.
+std::optional<InputFacts> readInput(const InputNode& node) {
     const InputFolder folder(node.folder);
+    struct stat info {};
+    if (folder.fd() < 0 || ::fstat(folder.fd(), &info) != 0) {
+        return std::nullopt;
+    }
+    InputFacts facts;
+    facts.inode = static_cast<std::uint64_t>(info.st_ino);
     // The kernel prints an empty name for a device that gave none.
     const auto given = folder.attribute("name");
     auto kind = kindOf(codesOf(folder, given));
@@ -287,7 +291,7 @@ struct Scanned : std::vector<std::pair<std::string, InputFacts>> {
 };
 
 // The facts of every inputN folder by name, in registration order, from `cache` where it holds
-// the same connection. A folder that cannot be stat'ed (gone since the listing) is left out.
+// the same connection. A folder that cannot be opened (gone since the listing) is left out.
 Scanned scan(const InputCache& cache) {
     Scanned scanned;
     const std::vector<InputNode> nodes = inputNodes(scanned.events);
@@ -295,20 +299,21 @@ Scanned scan(const InputCache& cache) {
     const bool newEvents = scanned.events != cache.eventLinks();
     for (const InputNode& node : nodes) {
         // The kernel makes the class link anew with the device: the same link is the same folder.
+        // Where the listing gave no inode, the folder's own says whether it is the same.
         const InputFacts* known = cache.findByLink(node.name, node.link);
-        if (known == nullptr) {
+        if (known == nullptr && node.link == 0 && cache.knows(node.name)) {
             struct stat info {};
             if (::stat(node.folder.c_str(), &info) != 0) {
                 continue;
             }
-            const auto inode = static_cast<std::uint64_t>(info.st_ino);
-            known = cache.find(node.name, inode);
-            if (known == nullptr) {
-                InputFacts facts = readInput(node, inode);
-                facts.link = node.link;
-                scanned.emplace_back(node.name, std::move(facts));
-                continue;
+            known = cache.find(node.name, static_cast<std::uint64_t>(info.st_ino));
+        }
+        if (known == nullptr) {
+            if (auto facts = readInput(node)) {
+                facts->link = node.link;
+                scanned.emplace_back(node.name, std::move(*facts));
             }
+            continue;
         }
         InputFacts facts = *known;
         facts.link = node.link;

@@ -107,6 +107,12 @@ class NetFolder {
         return fd_ < 0 ? nullptr : HostFiles::KeptAttribute::keep(fd_, file);
     }
 
+    // The inode of the folder; 0 when it could not be opened.
+    std::uint64_t inode() const {
+        struct stat info {};
+        return fd_ >= 0 && ::fstat(fd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_ino) : 0;
+    }
+
     // Whether `entry` is there, links followed.
     bool has(const char* entry) const {
         struct stat info {};
@@ -421,6 +427,9 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
                                      NetCache* cache) {
     std::vector<NetInterface> list;
     const auto route = defaultRoute();
+    if (cache != nullptr) {
+        cache->route = route;
+    }
     const auto addresses = ipv4Addresses();
     std::set<std::string> handled;
     const std::string classFolder = HostFiles::path("/sys/class/net").string();
@@ -443,10 +452,11 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
         }
         handled.insert(name);
         const std::string link = classFolder + '/' + name;
-        // A known interface costs a stat of its folder and a read of its operstate.
+        // A known interface costs a stat of its folder and a read of its operstate; one of a
+        // name not kept is not looked up at all.
         const NetFacts* known = nullptr;
         std::uint64_t inode = 0;
-        if (cache != nullptr) {
+        if (cache != nullptr && cache->knows(name)) {
             struct stat info {};
             if (::stat(link.c_str(), &info) == 0) {
                 inode = static_cast<std::uint64_t>(info.st_ino);
@@ -463,6 +473,9 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
             }
         } else {
             const NetFolder folder(classFolder, name);
+            if (cache != nullptr && inode == 0) {
+                inode = folder.inode();
+            }
             read = readFacts(name, folder, sys, inode);
             known = &*read;
             if (cache != nullptr && !read->loopback && keptOpen < keptOperstateLimit) {
@@ -512,7 +525,14 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
 
 NetConfig config(NetCache* cache) {
     NetConfig config;
-    if (const auto route = defaultRoute()) {
+    std::optional<NetParse::DefaultRoute> route;
+    if (cache != nullptr && cache->route) {
+        route = std::move(*cache->route);
+        cache->route.reset();
+    } else {
+        route = defaultRoute();
+    }
+    if (route) {
         config.primary = route->interface;
         config.router = route->router;
     }

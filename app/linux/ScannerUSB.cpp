@@ -8,15 +8,16 @@
 // disks, network interfaces) shows up as class devices below its interfaces: tty/ttyUSB0,
 // block/sdb, net/enx0011223344, each with a link in /sys/class/tty, block or net.
 //
-// A scan costs little more than the files it reads: one listing of the bus folder, one readlink
-// and one stat per device, and one listing of each of the three class folders with a readlink
-// per entry; no device's folder is listed. A class device belongs to the nearest USB device
-// above it. A device's uevent gives its ids and class in one open, an interface's uevent its
-// class; the strings and the authorization flag are attributes of their own. Every file read
-// is bounded, links are read once and never followed, paths are joined lexically and the
-// search for a class device's USB device stops at a fixed depth, so odd trees cannot hold a
-// scan. A device that goes away during the scan is either left out (its link no longer
-// resolves) or listed with what could still be read.
+// A scan costs little more than the files it reads: one listing of the bus folder, one open of
+// each device's folder through its link, as a place only, and a stat of it, and one listing of
+// each of the three class folders with a readlink per entry; no device's folder is listed. A
+// class device belongs to the nearest USB device above it, known by its kernel name. A device's
+// uevent gives its ids and class in one open, an interface's uevent its class; the strings and
+// the authorization flag are attributes of their own. Every file read is bounded, class links
+// are read once and never followed, paths are joined lexically and the search for a class
+// device's USB device stops at a fixed depth, so odd trees cannot hold a scan. A device that
+// goes away during the scan is either left out (its link no longer resolves) or listed with
+// what could still be read.
 #include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
 #include "app/linux/UsbCache.h"
@@ -190,10 +191,6 @@ std::string_view parentOf(std::string_view path) {
     return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
 }
 
-std::optional<std::string> linkText(const std::string& link) {
-    return HostFiles::linkText(AT_FDCWD, link.c_str());
-}
-
 using HostFiles::resolved;
 
 // One device of the bus folder while the scan runs.
@@ -262,24 +259,20 @@ void describe(int folder, std::string_view name, const std::vector<std::string_v
     }
 }
 
-// The device of the bus folder's link `name` with its interfaces `interfaces`; none when it is
-// gone before its folder could be looked at. With `keepOpen`, its authorization flag stays open.
-std::optional<Found> device(const std::string& busFolder, const std::string& name,
+// The device of the bus folder's link `name`, the bus folder being open as `bus`, with its
+// interfaces `interfaces`; none when it is gone before its folder could be looked at. With
+// `keepOpen`, its authorization flag stays open.
+std::optional<Found> device(int bus, const std::string& name,
                             const std::vector<std::string_view>& interfaces, bool keepOpen) {
-    // The bus folder's entries are relative links into /sys/devices; one readlink resolves them,
-    // where following them would look at every folder on the way again for every file read. A
-    // device unplugged since the listing leaves a dangling link, which the open below refuses.
-    const std::string entry = busFolder + '/' + name;
-    const auto target = linkText(entry);
-    Found found;
-    found.name = name;
-    found.folder = target ? resolved(busFolder, *target) : entry;
-    // The folder is opened as a place only (O_PATH), which reads nothing and spares looking up
-    // its path again for every file read below.
-    const int folder = ::open(found.folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    // The folder is opened through its link as a place only (O_PATH), which reads nothing and
+    // spares looking up its path again for every file read below. A device unplugged since the
+    // listing leaves a dangling link, which the open refuses.
+    const int folder = ::openat(bus, name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) {
         return std::nullopt;
     }
+    Found found;
+    found.name = name;
     struct stat info {};
     const bool present = ::fstat(folder, &info) == 0;
     if (present) {
@@ -315,8 +308,9 @@ std::optional<Found> unchanged(const UsbCache& cache, const std::string& busFold
         return std::nullopt;
     }
     const auto authorized =
-        facts->authorizedFile ? facts->authorizedFile->read()
-                              : HostFiles::quickAttribute((facts->folder + "/authorized").c_str());
+        facts->authorizedFile
+            ? facts->authorizedFile->read()
+            : HostFiles::quickAttribute((busFolder + '/' + name + "/authorized").c_str());
     if (authorized != facts->authorized) {
         return std::nullopt;
     }
@@ -329,18 +323,19 @@ std::optional<Found> unchanged(const UsbCache& cache, const std::string& busFold
 // The USB device a class device at `path` ("…/1-3/1-3:1.0/ttyUSB0/tty/ttyUSB0") belongs to:
 // the nearest one above it, no more than `classDepth` levels up, reached through none of the
 // folders a walk down from the device would pass over: barren folders, other class folders
-// and the folders of devices not listed. `byFolder` is sorted by folder.
+// and the folders of devices not listed. The kernel names each USB device once, so the folder
+// of one is known by its name. `byName` is sorted by name.
 Found* owner(std::string_view path,
-             const std::vector<std::pair<std::string_view, Found*>>& byFolder) {
+             const std::vector<std::pair<std::string_view, Found*>>& byName) {
     std::string_view folder = parentOf(parentOf(path));
     for (int depth = 2; depth <= classDepth && !folder.empty(); ++depth) {
+        const std::string_view name = lastName(folder);
         const auto at = std::lower_bound(
-            byFolder.begin(), byFolder.end(), folder,
+            byName.begin(), byName.end(), name,
             [](const auto& entry, std::string_view key) { return entry.first < key; });
-        if (at != byFolder.end() && at->first == folder) {
+        if (at != byName.end() && at->first == name) {
             return at->second;
         }
-        const std::string_view name = lastName(folder);
         if (isBarrenFolder(name) || isDeviceName(name) || isClassFolder(name)) {
             return nullptr;
         }
@@ -354,10 +349,11 @@ Found* owner(std::string_view path,
 // do not; each class folder names a class device once, so no list gets a name twice. A link
 // `cache` kept with the same inode is not read again; `kept` gets every link read or reused.
 void gatherClass(std::string_view cls,
-                 const std::vector<std::pair<std::string_view, Found*>>& byFolder,
+                 const std::vector<std::pair<std::string_view, Found*>>& byName,
                  const UsbCache* cache, std::map<std::string, ClassLink, std::less<>>* kept) {
     const std::string classFolder = HostFiles::path("/sys/class/" + std::string(cls)).string();
     std::string key;
+    int place = -1; // the class folder as a place, opened for the first link read
     for (const auto& entry : HostFiles::entries(classFolder)) {
         if (entry.kind != HostFiles::Entry::link) {
             continue;
@@ -369,7 +365,10 @@ void gatherClass(std::string_view cls,
         if (known != nullptr) {
             path = *known;
         } else {
-            const auto target = linkText(classFolder + '/' + entry.name);
+            if (place < 0) {
+                place = ::open(classFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            }
+            const auto target = HostFiles::linkText(place, entry.name.c_str());
             if (!target) {
                 continue; // gone since the listing
             }
@@ -381,7 +380,7 @@ void gatherClass(std::string_view cls,
         if (lastName(path) != entry.name || lastName(parentOf(path)) != cls) {
             continue;
         }
-        Found* found = owner(path, byFolder);
+        Found* found = owner(path, byName);
         if (found == nullptr) {
             continue;
         }
@@ -393,6 +392,9 @@ void gatherClass(std::string_view cls,
         } else {
             device.netNames.push_back(entry.name);
         }
+    }
+    if (place >= 0) {
+        ::close(place);
     }
 }
 
@@ -431,6 +433,7 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
     std::vector<std::string_view> own;
     std::map<std::string, UsbFacts, std::less<>> kept;
     std::size_t keptOpen = 0; // authorization flags kept open
+    int bus = -1;             // the bus folder as a place, opened for the first device read
     for (const auto& [name, link] : names) {
         // An interface "<device>:<config>.<number>" belongs to the device before the ':'.
         own.clear();
@@ -442,7 +445,10 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
         std::optional<Found> one =
             cache != nullptr ? unchanged(*cache, busFolder, name, link, own) : std::nullopt;
         if (!one) {
-            one = device(busFolder, name, own, cache != nullptr && keptOpen < keptOpenLimit);
+            if (bus < 0) {
+                bus = ::open(busFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            }
+            one = device(bus, name, own, cache != nullptr && keptOpen < keptOpenLimit);
         }
         if (one) {
             one->link = link;
@@ -453,19 +459,22 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
             found.push_back(std::move(*one));
         }
     }
+    if (bus >= 0) {
+        ::close(bus);
+    }
     if (cache != nullptr) {
         cache->keep(std::move(kept));
     }
 
-    std::vector<std::pair<std::string_view, Found*>> byFolder;
-    byFolder.reserve(found.size());
+    std::vector<std::pair<std::string_view, Found*>> byName;
+    byName.reserve(found.size());
     for (auto& one : found) {
-        byFolder.emplace_back(one.folder, &one);
+        byName.emplace_back(one.name, &one);
     }
-    std::sort(byFolder.begin(), byFolder.end());
+    std::sort(byName.begin(), byName.end());
     std::map<std::string, ClassLink, std::less<>> links;
     for (const std::string_view cls : classNames) {
-        gatherClass(cls, byFolder, cache, cache != nullptr ? &links : nullptr);
+        gatherClass(cls, byName, cache, cache != nullptr ? &links : nullptr);
     }
     if (cache != nullptr) {
         cache->keepLinks(std::move(links));
