@@ -93,16 +93,27 @@ std::optional<std::string> read(int folder, const char* file, std::size_t limit)
 }
 
 std::string repairedUTF8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
-    std::size_t i = 0;
+    // Runs of ASCII, which is what nearly every attribute is, are taken whole.
+    const auto asciiRun = [&](std::size_t from) {
+        while (from < size && b[from] < 0x80) {
+            ++from;
+        }
+        return from;
+    };
+    std::size_t i = asciiRun(0);
+    std::string out(bytes.substr(0, i));
+    if (i == size) {
+        return out;
+    }
+    out.reserve(size + replacement.size());
     while (i < size) {
         const unsigned char lead = b[i];
         if (lead < 0x80) {
-            out += static_cast<char>(lead);
-            ++i;
+            const std::size_t end = asciiRun(i);
+            out.append(bytes.substr(i, end - i));
+            i = end;
             continue;
         }
         // The length of the sequence and the range its second byte must fall in; the narrower
@@ -273,11 +284,17 @@ std::optional<std::string_view> ueventValue(std::string_view uevent, std::string
 }
 
 std::vector<Entry> entries(const std::filesystem::path& folder) {
-    std::vector<Entry> found;
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        return found;
+        return {};
     }
+    auto found = entries(fd);
+    ::close(fd);
+    return found;
+}
+
+std::vector<Entry> entries(int fd) {
+    std::vector<Entry> found;
     // The folder's records are read straight from the kernel, a buffer at a time: a directory
     // stream would first ask for the folder's type and flags again, three calls per listing.
     alignas(dirent64) char buffer[32768];
@@ -325,7 +342,6 @@ std::vector<Entry> entries(const std::filesystem::path& folder) {
             found.push_back(Entry{std::string(name), kind, header.d_ino});
         }
     }
-    ::close(fd);
     return found;
 }
 

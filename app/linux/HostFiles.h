@@ -91,6 +91,9 @@ inline constexpr std::size_t entryLimit = 4096;
 // The entries of `folder` without "." and "..", in the order the file system gives them, at
 // most `entryLimit`; none when it cannot be opened. Links are not followed.
 std::vector<Entry> entries(const std::filesystem::path& folder);
+// The same for the folder open (not as O_PATH) as `folder`, read from where the descriptor stands,
+// which stays open for lookups relative to it.
+std::vector<Entry> entries(int folder);
 
 // How many files `read` has opened in this process so far. The benchmarks count a scan's opens
 // with it.

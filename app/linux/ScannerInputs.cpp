@@ -91,12 +91,13 @@ class Bitmap {
     std::vector<std::uint64_t> words_;
 };
 
-// An inputN folder, opened as a place only (O_PATH) through its /sys/class/input link, so that
-// each of its files is looked up from there rather than along the whole path again.
+// An inputN folder, opened through its /sys/class/input link, so that each of its files is
+// looked up from there rather than along the whole path again, and a keyboard's folder is listed
+// through the same descriptor.
 class InputFolder {
   public:
     explicit InputFolder(const std::string& path)
-        : fd_(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+        : fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
     InputFolder(const InputFolder&) = delete;
     InputFolder& operator=(const InputFolder&) = delete;
     ~InputFolder() {
@@ -240,10 +241,10 @@ std::vector<InputNode> inputNodes(InputCache::EventLinks& events) {
     return nodes;
 }
 
-// The eventN folders of an input device, as their /dev/input paths, sorted.
-std::vector<std::string> eventPaths(const std::string& folder) {
+// The eventN folders among `entries` of an input device's folder, as /dev/input paths, sorted.
+std::vector<std::string> eventPaths(const std::vector<HostFiles::Entry>& entries) {
     std::vector<std::string> paths;
-    for (const HostFiles::Entry& entry : HostFiles::entries(folder)) {
+    for (const HostFiles::Entry& entry : entries) {
         const std::string& name = entry.name;
         if (entry.kind == HostFiles::Entry::folder && name.starts_with("event") &&
             name.size() > 5 && name.find_first_not_of("0123456789", 5) == std::string::npos) {
@@ -280,7 +281,7 @@ std::optional<InputFacts> readInput(const InputNode& node) {
     device.builtIn = builtInBus(bus);
     device.kind = std::move(*kind);
     if (device.kind == "Keyboard") {
-        facts.eventPaths = eventPaths(node.folder);
+        facts.eventPaths = eventPaths(HostFiles::entries(folder.fd()));
     }
     facts.device = std::move(device);
     return facts;
@@ -320,7 +321,7 @@ Scanned scan(const InputCache& cache) {
         // A keyboard seen without its event device looks again once one has registered.
         if (newEvents && facts.device && facts.device->kind == "Keyboard" &&
             facts.eventPaths.empty()) {
-            facts.eventPaths = eventPaths(node.folder);
+            facts.eventPaths = eventPaths(HostFiles::entries(node.folder));
         }
         scanned.emplace_back(node.name, std::move(facts));
     }

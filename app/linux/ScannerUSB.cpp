@@ -344,6 +344,29 @@ Found* owner(std::string_view path,
     return nullptr;
 }
 
+// Whether a link's text says where it leads as well as the folder it resolves to, for a look at
+// its last names only: a run of ".." and then plain names, as the kernel writes class links.
+bool plainTarget(std::string_view target) {
+    bool leading = true;
+    while (true) {
+        const std::size_t slash = target.find('/');
+        const std::string_view part = target.substr(0, slash);
+        if (part == "..") {
+            if (!leading) {
+                return false;
+            }
+        } else if (part.empty() || part == ".") {
+            return false;
+        } else {
+            leading = false;
+        }
+        if (slash == std::string_view::npos) {
+            return !leading;
+        }
+        target.remove_prefix(slash + 1);
+    }
+}
+
 // Hands the class devices of /sys/class/<cls> to the devices they belong to. Only class devices
 // right inside a folder named after their class count, so a disk's partitions (block/sdb/sdb1)
 // do not; each class folder names a class device once, so no list gets a name twice. A link
@@ -353,8 +376,12 @@ void gatherClass(std::string_view cls,
                  const UsbCache* cache, std::map<std::string, ClassLink, std::less<>>* kept) {
     const std::string classFolder = HostFiles::path("/sys/class/" + std::string(cls)).string();
     std::string key;
-    int place = -1; // the class folder as a place, opened for the first link read
-    for (const auto& entry : HostFiles::entries(classFolder)) {
+    // The folder stays open after its listing for the links to be read relative to it.
+    const int place = ::open(classFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (place < 0) {
+        return;
+    }
+    for (const auto& entry : HostFiles::entries(place)) {
         if (entry.kind != HostFiles::Entry::link) {
             continue;
         }
@@ -365,14 +392,11 @@ void gatherClass(std::string_view cls,
         if (known != nullptr) {
             path = *known;
         } else {
-            if (place < 0) {
-                place = ::open(classFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-            }
             const auto target = HostFiles::linkText(place, entry.name.c_str());
             if (!target) {
                 continue; // gone since the listing
             }
-            path = resolved(classFolder, *target);
+            path = plainTarget(*target) ? std::move(*target) : resolved(classFolder, *target);
         }
         if (kept != nullptr && entry.inode != 0) {
             kept->emplace(key, ClassLink{entry.inode, path});
@@ -393,9 +417,7 @@ void gatherClass(std::string_view cls,
             device.netNames.push_back(entry.name);
         }
     }
-    if (place >= 0) {
-        ::close(place);
-    }
+    ::close(place);
 }
 
 } // namespace
@@ -407,7 +429,9 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
     std::vector<std::pair<std::string, std::uint64_t>> names; // with the inodes of their links
     std::vector<std::string> interfaces;
     std::vector<std::string> listed; // devices and root hubs, for the port scan
-    for (auto& entry : HostFiles::entries(busFolder)) {
+    // The folder stays open after its listing for the devices' folders to be opened through it.
+    const int bus = ::open(busFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (auto& entry : bus < 0 ? std::vector<HostFiles::Entry>() : HostFiles::entries(bus)) {
         const std::string_view name = entry.name;
         // Interfaces have a ':' in their names; root hubs are "usbN".
         if (name.find(':') != std::string_view::npos) {
@@ -433,7 +457,6 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
     std::vector<std::string_view> own;
     std::map<std::string, UsbFacts, std::less<>> kept;
     std::size_t keptOpen = 0; // authorization flags kept open
-    int bus = -1;             // the bus folder as a place, opened for the first device read
     for (const auto& [name, link] : names) {
         // An interface "<device>:<config>.<number>" belongs to the device before the ':'.
         own.clear();
@@ -445,9 +468,6 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
         std::optional<Found> one =
             cache != nullptr ? unchanged(*cache, busFolder, name, link, own) : std::nullopt;
         if (!one) {
-            if (bus < 0) {
-                bus = ::open(busFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-            }
             one = device(bus, name, own, cache != nullptr && keptOpen < keptOpenLimit);
         }
         if (one) {
@@ -480,15 +500,28 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
         cache->keepLinks(std::move(links));
     }
 
+    // Devices go out by where they are plugged in, the same place keeping the order by name.
+    std::vector<Found*> byLocation;
+    byLocation.reserve(found.size());
+    for (auto& one : found) {
+        byLocation.push_back(&one);
+    }
+    std::stable_sort(byLocation.begin(), byLocation.end(), [](const Found* a, const Found* b) {
+        return a->record.locationID < b->record.locationID;
+    });
     std::vector<USBDevice> devices;
     devices.reserve(found.size());
-    for (auto& one : found) {
-        USBDevice& device = one.record;
-        device.policyHeld = device.blocked && heldByRule.contains(one.name);
+    for (Found* one : byLocation) {
+        USBDevice& device = one->record;
+        device.policyHeld = device.blocked && heldByRule.contains(one->name);
+        std::array<bool, Capability::count> claimed{};
+        for (const auto& [cls, subclass] : one->pairs) {
+            if (const auto capability = Capability::from(cls, subclass)) {
+                claimed[capability->value()] = true;
+            }
+        }
         for (const Capability capability : Capability::allCases()) {
-            if (std::any_of(one.pairs.begin(), one.pairs.end(), [&](const auto& pair) {
-                    return Capability::from(pair.first, pair.second) == capability;
-                })) {
+            if (claimed[capability.value()]) {
                 device.caps.push_back(capability);
             }
         }
@@ -497,9 +530,6 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
         }
         devices.push_back(std::move(device));
     }
-    std::stable_sort(devices.begin(), devices.end(), [](const USBDevice& a, const USBDevice& b) {
-        return a.locationID < b.locationID;
-    });
     return devices;
 }
 

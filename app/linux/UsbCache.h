@@ -31,7 +31,8 @@ struct UsbFacts {
 
 inline constexpr std::size_t keptOpenLimit = 64;
 
-// A link of a class folder (/sys/class/tty/ttyUSB0) and the folder it leads to.
+// A link of a class folder (/sys/class/tty/ttyUSB0) and where it leads, for a look at the last
+// names: the link's text, or the folder it resolves to when the text is not a plain one.
 struct ClassLink {
     std::uint64_t inode = 0; // of the link: the kernel makes a new one for a new class device
     std::string path;
