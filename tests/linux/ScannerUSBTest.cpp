@@ -228,6 +228,20 @@ const DeviceCase deviceCases[] = {
          EXPECT_TRUE(d.netNames.empty());
          EXPECT_TRUE(d.disks.empty());
      }},
+    {"ClassLinksWrittenOddlyStillCount",
+     [](FixtureTree& t) {
+         const auto d = t.usbDevice("1-6");
+         const auto interface = t.usbInterface(d, 0, 2, 2);
+         t.folder(interface.path + "/tty/ttyACM3");
+         t.link("/sys/class/tty/ttyACM3",
+                "../.." + interface.path.substr(4) + "/x/../tty/./ttyACM3");
+         t.folder(interface.path + "/net/usb3");
+         t.link("/sys/class/net/usb3", t.at(interface.path + "/net/usb3").string());
+     },
+     [](const USBDevice& d) {
+         EXPECT_EQ(d.serialPaths, std::vector<std::string>{"/dev/ttyACM3"});
+         EXPECT_EQ(d.netNames, std::vector<std::string>{"usb3"});
+     }},
     {"LinksAreNotFollowed",
      [](FixtureTree& t) {
          const auto d = t.usbDevice("1-9");
