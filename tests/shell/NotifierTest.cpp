@@ -3,6 +3,7 @@
 #include "app/engine/scripted/VirtualScheduler.h"
 #include "app/shell/DBusNotifier.h"
 #include "tests/TestSupport.h"
+#include "tests/shell/PrivateBus.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -16,37 +17,6 @@
 namespace vantrel {
 namespace {
 
-// A session bus of our own for one test, ended with the test.
-class PrivateBus {
-  public:
-    PrivateBus() {
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                       QStringLiteral("--print-address=1")});
-        if (daemon_.waitForStarted(5000)) {
-            while (!daemon_.canReadLine() && daemon_.waitForReadyRead(5000)) {
-            }
-            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        }
-    }
-    ~PrivateBus() {
-        daemon_.kill();
-        daemon_.waitForFinished(5000);
-    }
-    PrivateBus(const PrivateBus&) = delete;
-    PrivateBus& operator=(const PrivateBus&) = delete;
-
-    const QString& address() const { return address_; }
-    // A new connection of its own to the bus.
-    QDBusConnection connect(const QString& name) const {
-        return QDBusConnection::connectToBus(address_, name);
-    }
-
-  private:
-    QProcess daemon_;
-    QString address_;
-};
-
 // A notification server that records every call and answers with a new id.
 class RecordingServer final : public QDBusVirtualObject {
   public:
@@ -59,15 +29,6 @@ class RecordingServer final : public QDBusVirtualObject {
         return true;
     }
 };
-
-// Runs the event loop until `done` or five seconds passed.
-template <typename Done> bool waitFor(Done done) {
-    const QDeadlineTimer deadline(5000);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
 
 class Notifications : public ::testing::Test {
   protected:
