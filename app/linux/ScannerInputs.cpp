@@ -96,8 +96,8 @@ class Bitmap {
 // through the same descriptor.
 class InputFolder {
   public:
-    explicit InputFolder(const std::string& path)
-        : fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    InputFolder(int place, const std::string& name)
+        : fd_(::openat(place, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
     InputFolder(const InputFolder&) = delete;
     InputFolder& operator=(const InputFolder&) = delete;
     ~InputFolder() {
@@ -209,11 +209,12 @@ struct InputNode {
     std::uint64_t link = 0; // the inode of its link in /sys/class/input
 };
 
-// The inputN entries of /sys/class/input in registration order; `events` gets its eventN links.
-std::vector<InputNode> inputNodes(InputCache::EventLinks& events) {
+// The inputN entries of /sys/class/input, open as `place`, in registration order; `events` gets
+// its eventN links.
+std::vector<InputNode> inputNodes(int place, InputCache::EventLinks& events) {
     std::vector<InputNode> nodes;
     const std::string inputClass = HostFiles::path("/sys/class/input").string();
-    for (HostFiles::Entry& entry : HostFiles::entries(inputClass)) {
+    for (HostFiles::Entry& entry : HostFiles::entries(place)) {
         const std::string& name = entry.name;
         if (name.starts_with("event")) {
             events.emplace_back(name, entry.inode);
@@ -255,9 +256,10 @@ std::vector<std::string> eventPaths(const std::vector<HostFiles::Entry>& entries
     return paths;
 }
 
-// The facts of the device in `node`; none when its folder is gone since the listing.
-std::optional<InputFacts> readInput(const InputNode& node) {
-    const InputFolder folder(node.folder);
+// The facts of the device in `node` of the class folder open as `place`; none when its folder is
+// gone since the listing.
+std::optional<InputFacts> readInput(int place, const InputNode& node) {
+    const InputFolder folder(place, node.name);
     struct stat info {};
     if (folder.fd() < 0 || ::fstat(folder.fd(), &info) != 0) {
         return std::nullopt;
@@ -295,7 +297,14 @@ struct Scanned : std::vector<std::pair<std::string, InputFacts>> {
 // the same connection. A folder that cannot be opened (gone since the listing) is left out.
 Scanned scan(const InputCache& cache) {
     Scanned scanned;
-    const std::vector<InputNode> nodes = inputNodes(scanned.events);
+    // The class folder stays open after its listing for the devices' folders to be opened
+    // through it.
+    const int place =
+        ::open(HostFiles::path("/sys/class/input").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (place < 0) {
+        return scanned;
+    }
+    const std::vector<InputNode> nodes = inputNodes(place, scanned.events);
     // An event device registers just after its input device, and adds its eventN link.
     const bool newEvents = scanned.events != cache.eventLinks();
     for (const InputNode& node : nodes) {
@@ -310,7 +319,7 @@ Scanned scan(const InputCache& cache) {
             known = cache.find(node.name, static_cast<std::uint64_t>(info.st_ino));
         }
         if (known == nullptr) {
-            if (auto facts = readInput(node)) {
+            if (auto facts = readInput(place, node)) {
                 facts->link = node.link;
                 scanned.emplace_back(node.name, std::move(*facts));
             }
@@ -325,6 +334,7 @@ Scanned scan(const InputCache& cache) {
         }
         scanned.emplace_back(node.name, std::move(facts));
     }
+    ::close(place);
     return scanned;
 }
 

@@ -77,13 +77,14 @@ std::vector<std::pair<std::string, IfCounters>> procNetDev() {
                 : std::vector<std::pair<std::string, IfCounters>>{};
 }
 
-// An interface's sysfs folder, opened as a place only (O_PATH) through its /sys/class/net link,
-// so that each of its files is looked up from there rather than along the whole path again.
+// An interface's sysfs folder, opened as a place only (O_PATH) through its /sys/class/net link
+// (relative to that folder, open as `place`), so that each of its files is looked up from there
+// rather than along the whole path again.
 class NetFolder {
   public:
-    NetFolder(const std::string& classFolder, const std::string& interface)
+    NetFolder(int place, const std::string& classFolder, const std::string& interface)
         : classFolder_(classFolder), link_(classFolder + '/' + interface),
-          fd_(::open(link_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {
+          fd_(::openat(place, interface.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {
         if (fd_ >= 0) {
             errno = 0;
             device_ = HostFiles::linkText(fd_, "device");
@@ -445,6 +446,7 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
             order.push_back(std::move(entry.first));
         }
     }
+    int place = -1; // the class folder, opened for the first interface read afresh
     for (const std::string& name : order) {
         const auto found = counters.find(name);
         if (!usableName(name) || handled.contains(name) || found == counters.end()) {
@@ -472,7 +474,10 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
                 operstate = HostFiles::quickAttribute((link + "/operstate").c_str());
             }
         } else {
-            const NetFolder folder(classFolder, name);
+            if (place < 0) {
+                place = ::open(classFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            }
+            const NetFolder folder(place, classFolder, name);
             if (cache != nullptr && inode == 0) {
                 inode = folder.inode();
             }
@@ -507,6 +512,9 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
         net.counters = c;
         net.isPrimary = route && route->interface == name;
         list.push_back(std::move(net));
+    }
+    if (place >= 0) {
+        ::close(place);
     }
     if (cache != nullptr) {
         cache->keep(std::move(kept));
