@@ -2,6 +2,7 @@
 // interface lasts, and the DNS servers while the resolver files stay as they were.
 #pragma once
 
+#include "app/linux/FileStamp.h"
 #include "app/linux/HostFiles.h"
 #include "app/linux/NetParse.h"
 #include "app/linux/Scanner.h"
@@ -30,14 +31,6 @@ struct NetFacts {
 };
 
 inline constexpr std::size_t keptOperstateLimit = 32;
-
-// A file as stat saw it; a file written since, replaced or gone differs.
-struct FileStamp {
-    std::uint64_t device = 0, inode = 0, size = 0;
-    std::int64_t modified = 0, changed = 0; // nanoseconds
-    bool present = false;
-    friend bool operator==(const FileStamp&, const FileStamp&) = default;
-};
 
 class NetCache {
   public:

@@ -263,27 +263,11 @@ std::vector<std::string> dnsServers() {
     return servers;
 }
 
-FileStamp stamp(const char* file) {
-    struct stat info {};
-    if (::stat(HostFiles::path(file).c_str(), &info) != 0) {
-        return {};
-    }
-    const auto nanoseconds = [](const timespec& t) {
-        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-    };
-    return {static_cast<std::uint64_t>(info.st_dev),
-            static_cast<std::uint64_t>(info.st_ino),
-            static_cast<std::uint64_t>(info.st_size),
-            nanoseconds(info.st_mtim),
-            nanoseconds(info.st_ctim),
-            true};
-}
-
 // The DNS servers, read again only when either resolver file was written, replaced, made or
 // removed since the last read.
 std::vector<std::string> dnsServers(NetCache& cache) {
-    const FileStamp resolvConf = stamp("/etc/resolv.conf");
-    const FileStamp upstream = stamp("/run/systemd/resolve/resolv.conf");
+    const FileStamp resolvConf = stamp(HostFiles::path("/etc/resolv.conf"));
+    const FileStamp upstream = stamp(HostFiles::path("/run/systemd/resolve/resolv.conf"));
     if (!cache.dns || cache.dns->resolvConf != resolvConf || cache.dns->upstream != upstream) {
         cache.dns = NetCache::Dns{resolvConf, upstream, dnsServers()};
     }
