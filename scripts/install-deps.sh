@@ -8,6 +8,9 @@ packages=(
   g++ cmake make pkg-config
   # libraries
   libicu-dev nlohmann-json3-dev libudev-dev
+  # GIO's GSettings, for the desktop's proxy settings; the tests compile the proxy schema of
+  # gsettings-desktop-schemas with glib-compile-schemas (libglib2.0-bin)
+  libglib2.0-dev libglib2.0-bin gsettings-desktop-schemas
   # Qt 6 for the tray application and its windows; the platform plugins (xcb, offscreen)
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins
   # the X11 connection, to ask the window manager for the advisor panel on every workspace

@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
     setenv("TZ", "UTC", 1);
     setenv("LC_ALL", "en_US.UTF-8", 1);
     setenv("LANG", "en_US.UTF-8", 1);
+    // The desktop's own settings are never read or written by a test.
+    setenv("GSETTINGS_BACKEND", "memory", 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     tzset();
     testing::InitGoogleTest(&argc, argv);

@@ -1,9 +1,11 @@
-// What the network scan keeps between cycles: each interface's fixed facts while the same
-// interface lasts, and the DNS servers while the resolver files stay as they were.
+// What the network scan keeps between cycles: each interface's fixed facts while it lasts, the DNS
+// servers while the resolver files stay as they were, and the proxy sources.
 #pragma once
 
+#include "app/linux/FileStamp.h"
 #include "app/linux/HostFiles.h"
 #include "app/linux/NetParse.h"
+#include "app/linux/Proxies.h"
 #include "app/linux/Scanner.h"
 
 #include <cstdint>
@@ -31,14 +33,6 @@ struct NetFacts {
 
 inline constexpr std::size_t keptOperstateLimit = 32;
 
-// A file as stat saw it; a file written since, replaced or gone differs.
-struct FileStamp {
-    std::uint64_t device = 0, inode = 0, size = 0;
-    std::int64_t modified = 0, changed = 0; // nanoseconds
-    bool present = false;
-    friend bool operator==(const FileStamp&, const FileStamp&) = default;
-};
-
 class NetCache {
   public:
     // The facts of `name` when they were read from the folder with `inode`.
@@ -61,6 +55,8 @@ class NetCache {
     // The default route as networkInterfaces(counters, cache) read it, for netConfig(cache) of
     // the same cycle, which takes it rather than read /proc/net/route again.
     std::optional<std::optional<NetParse::DefaultRoute>> route;
+    // GNOME's proxy settings, open, and KDE's while its file stays as it was.
+    ProxySources proxies;
 
     // Whether facts of an interface called `name` are kept, from whatever folder.
     bool knows(std::string_view name) const { return facts_.contains(name); }
