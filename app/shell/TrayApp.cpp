@@ -4,6 +4,7 @@
 #include "app/shell/KeepAlive.h"
 #include "app/shell/Reports.h"
 #include "app/shell/ShieldIcon.h"
+#include "app/ui/Placement.h"
 
 #include <iostream>
 
@@ -56,9 +57,11 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
                        .quit = [] { QApplication::quit(); },
                        .systemInformation = [this] { showSystemInformation(); },
                    });
-    if (inTray_) {
+    if (inTray_ && ui::windowsPlaceThemselves()) {
         // Dropped from the tray icon like a menu: a click anywhere else closes it, whatever the
-        // window manager does with the focus.
+        // window manager does with the focus. Where the compositor places the windows (Wayland)
+        // it cannot open under the icon, and a click elsewhere never reaches it: there it is an
+        // ordinary window, closed with its title bar.
         window_->setWindowFlags(Qt::Popup);
     }
     monitor_->observe([this](Changes changes) {
@@ -127,6 +130,15 @@ void TrayApp::showSystemInformation() {
 
 void TrayApp::openWindow() {
     window_->adjustSize();
+    if (ui::windowsPlaceThemselves()) {
+        place();
+    }
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void TrayApp::place() {
     const QRect icon = tray_.geometry();
     QScreen* screen = icon.isValid() ? QGuiApplication::screenAt(icon.center()) : nullptr;
     if (screen == nullptr) {
@@ -147,9 +159,6 @@ void TrayApp::openWindow() {
         y = std::clamp(y, area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
         window_->move(x, y);
     }
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
 }
 
 } // namespace vantrel

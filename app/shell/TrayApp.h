@@ -37,10 +37,13 @@ class TrayApp final : public QObject {
     ui::ContentView& window() { return *window_; }
     // Whether the icon shows that warnings wait ("exclamationmark.shield.fill").
     bool alert() const { return alert_; }
-    // Opens the window, under the tray icon where the desktop says where that is.
+    // Opens the window, under the tray icon where the desktop says where that is (under
+    // Wayland, where the compositor puts it).
     void openWindow();
 
   private:
+    // Moves the window under the tray icon, or to the top-right corner when its place is unknown.
+    void place();
     void updateIcon();
     void deviceChanged();
     void showSystemInformation();
