@@ -24,25 +24,39 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
             monitor_->deviceChanged();
         }
     });
+    if (!ui::windowsPlaceThemselves()) {
+        prompts_.notification =
+            std::make_unique<PromptNotification>(QDBusConnection::sessionBus(), clock_);
+        prompts_.notification->setLocked(lockHold_.locked());
+    }
     monitor_ = std::make_unique<Monitor>(
-        MonitorProviders{machine_, keyboard_, notifier_, advisor_, scheduler_, clock_});
-    // The panel is answered through the Monitor, and follows whether it can be.
-    advisor_.setAnswers({.available = [this] { return monitor_ && monitor_->canAllow(); },
-                         .allow =
-                             [this] {
-                                 if (monitor_) {
-                                     monitor_->allowPrompt();
-                                 }
-                             },
-                         .refuse =
-                             [this] {
-                                 if (monitor_) {
-                                     monitor_->refusePrompt();
-                                 }
-                             }});
+        MonitorProviders{machine_, keyboard_, notifier_, prompts_, scheduler_, clock_});
+    // The panel and the notification are answered through the Monitor, and follow whether they
+    // can be.
+    const ui::AdvisorWindowController::Answers answers{
+        .available = [this] { return monitor_ && monitor_->canAllow(); },
+        .allow =
+            [this] {
+                if (monitor_) {
+                    monitor_->allowPrompt();
+                }
+            },
+        .refuse =
+            [this] {
+                if (monitor_) {
+                    monitor_->refusePrompt();
+                }
+            }};
+    advisor_.setAnswers(answers);
+    if (prompts_.notification) {
+        prompts_.notification->setAnswers(answers);
+    }
     monitor_->observe([this](Changes changes) {
         if (changes.touches(Changes::of(Changes::request, Changes::policy))) {
             advisor_.updateAnswers();
+            if (prompts_.notification) {
+                prompts_.notification->updateAnswers();
+            }
         }
     });
     if (firstCycle) {
@@ -103,6 +117,27 @@ TrayApp::~TrayApp() = default;
 void TrayApp::deviceChanged() {
     if (monitor_) {
         monitor_->deviceChanged();
+    }
+}
+
+void TrayApp::lockChanged() {
+    if (prompts_.notification) {
+        prompts_.notification->setLocked(lockHold_.locked());
+    }
+    deviceChanged();
+}
+
+void TrayApp::Prompts::show(const TrustRequest& request) {
+    panel.show(request);
+    if (notification) {
+        notification->show(request);
+    }
+}
+
+void TrayApp::Prompts::hide() {
+    panel.hide();
+    if (notification) {
+        notification->hide();
     }
 }
 
