@@ -22,6 +22,8 @@ packages=(
   # the USB policy daemon in tests: its libraries (its programs are only unpacked, by
   # scripts/usbguard-programs.sh), polkit, and a mock USB tree
   libusbguard1 polkitd umockdev libumockdev-dev
+  # a Wayland session for the tests: a headless compositor and Qt's Wayland platform
+  weston qt6-wayland
 )
 
 # `install-deps.sh docs` adds what docs/make-screenshots.sh uses: a tray and a screenshot tool for

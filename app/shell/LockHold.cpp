@@ -354,11 +354,12 @@ bool LockHold::restoreNow() {
 
 void LockHold::notify() {
     const bool now = holding();
-    if (now == reported_ && mayHold_ == reportedMay_) {
+    if (now == reported_ && mayHold_ == reportedMay_ && locked_ == reportedLocked_) {
         return;
     }
     reported_ = now;
     reportedMay_ = mayHold_;
+    reportedLocked_ = locked_;
     if (changed_) {
         changed_();
     }

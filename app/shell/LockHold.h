@@ -34,7 +34,7 @@ class LockHold final : public QObject {
 
     // `bus` is the system bus (or a test's own). `marker` is where the value to put back is kept
     // while devices are held; a marker found there at start is put back at once. `changed` is
-    // called on the main thread when holding() or mayHold() changes.
+    // called on the main thread when holding(), mayHold() or locked() changes.
     LockHold(QDBusConnection bus, std::filesystem::path marker, std::function<void()> changed,
              QObject* parent = nullptr);
     // Puts back the remembered value, waiting for the daemon at most 2 s.
@@ -45,6 +45,8 @@ class LockHold final : public QObject {
     // Whether polkit lets this user set USBGuard's parameters without a password prompt: asked at
     // start and whenever USBGuard's bus name appears. Cheap; false until polkit has answered.
     bool mayHold() const { return mayHold_; }
+    // Whether this session is locked, as the login manager says; false without one.
+    bool locked() const { return locked_; }
     // The switch. Off until turned on.
     void setOn(bool on);
     // Whether new devices are held because the switch is on, the session is locked and USBGuard
@@ -105,6 +107,7 @@ class LockHold final : public QObject {
     std::optional<bool> failedWanting_;
     bool reported_ = false;
     bool reportedMay_ = false;
+    bool reportedLocked_ = false;
 };
 
 } // namespace vantrel

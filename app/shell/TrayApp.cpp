@@ -4,6 +4,7 @@
 #include "app/shell/KeepAlive.h"
 #include "app/shell/Reports.h"
 #include "app/shell/ShieldIcon.h"
+#include "app/ui/Placement.h"
 
 #include <iostream>
 
@@ -23,25 +24,39 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
             monitor_->deviceChanged();
         }
     });
+    if (!ui::windowsPlaceThemselves()) {
+        prompts_.notification =
+            std::make_unique<PromptNotification>(QDBusConnection::sessionBus(), clock_);
+        prompts_.notification->setLocked(lockHold_.locked());
+    }
     monitor_ = std::make_unique<Monitor>(
-        MonitorProviders{machine_, keyboard_, notifier_, advisor_, scheduler_, clock_});
-    // The panel is answered through the Monitor, and follows whether it can be.
-    advisor_.setAnswers({.available = [this] { return monitor_ && monitor_->canAllow(); },
-                         .allow =
-                             [this] {
-                                 if (monitor_) {
-                                     monitor_->allowPrompt();
-                                 }
-                             },
-                         .refuse =
-                             [this] {
-                                 if (monitor_) {
-                                     monitor_->refusePrompt();
-                                 }
-                             }});
+        MonitorProviders{machine_, keyboard_, notifier_, prompts_, scheduler_, clock_});
+    // The panel and the notification are answered through the Monitor, and follow whether they
+    // can be.
+    const ui::AdvisorWindowController::Answers answers{
+        .available = [this] { return monitor_ && monitor_->canAllow(); },
+        .allow =
+            [this] {
+                if (monitor_) {
+                    monitor_->allowPrompt();
+                }
+            },
+        .refuse =
+            [this] {
+                if (monitor_) {
+                    monitor_->refusePrompt();
+                }
+            }};
+    advisor_.setAnswers(answers);
+    if (prompts_.notification) {
+        prompts_.notification->setAnswers(answers);
+    }
     monitor_->observe([this](Changes changes) {
         if (changes.touches(Changes::of(Changes::request, Changes::policy))) {
             advisor_.updateAnswers();
+            if (prompts_.notification) {
+                prompts_.notification->updateAnswers();
+            }
         }
     });
     if (firstCycle) {
@@ -56,9 +71,11 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
                        .quit = [] { QApplication::quit(); },
                        .systemInformation = [this] { showSystemInformation(); },
                    });
-    if (inTray_) {
+    if (inTray_ && ui::windowsPlaceThemselves()) {
         // Dropped from the tray icon like a menu: a click anywhere else closes it, whatever the
-        // window manager does with the focus.
+        // window manager does with the focus. Where the compositor places the windows (Wayland)
+        // it cannot open under the icon, and a click elsewhere never reaches it: there it is an
+        // ordinary window, closed with its title bar.
         window_->setWindowFlags(Qt::Popup);
     }
     monitor_->observe([this](Changes changes) {
@@ -103,6 +120,27 @@ void TrayApp::deviceChanged() {
     }
 }
 
+void TrayApp::lockChanged() {
+    if (prompts_.notification) {
+        prompts_.notification->setLocked(lockHold_.locked());
+    }
+    deviceChanged();
+}
+
+void TrayApp::Prompts::show(const TrustRequest& request) {
+    panel.show(request);
+    if (notification) {
+        notification->show(request);
+    }
+}
+
+void TrayApp::Prompts::hide() {
+    panel.hide();
+    if (notification) {
+        notification->hide();
+    }
+}
+
 void TrayApp::updateIcon() {
     const bool alert = !monitor_->unreviewed().empty();
     if (alert == alert_) {
@@ -127,6 +165,15 @@ void TrayApp::showSystemInformation() {
 
 void TrayApp::openWindow() {
     window_->adjustSize();
+    if (ui::windowsPlaceThemselves()) {
+        place();
+    }
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void TrayApp::place() {
     const QRect icon = tray_.geometry();
     QScreen* screen = icon.isValid() ? QGuiApplication::screenAt(icon.center()) : nullptr;
     if (screen == nullptr) {
@@ -147,9 +194,6 @@ void TrayApp::openWindow() {
         y = std::clamp(y, area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
         window_->move(x, y);
     }
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
 }
 
 } // namespace vantrel

@@ -10,6 +10,7 @@
 #include "app/shell/DBusNotifier.h"
 #include "app/shell/LockHold.h"
 #include "app/shell/MachineWatch.h"
+#include "app/shell/PromptNotification.h"
 #include "app/shell/QtScheduler.h"
 #include "app/shell/SystemClock.h"
 #include "app/shell/UsbGuardPolicy.h"
@@ -37,12 +38,16 @@ class TrayApp final : public QObject {
     ui::ContentView& window() { return *window_; }
     // Whether the icon shows that warnings wait ("exclamationmark.shield.fill").
     bool alert() const { return alert_; }
-    // Opens the window, under the tray icon where the desktop says where that is.
+    // Opens the window, under the tray icon where the desktop says where that is (under
+    // Wayland, where the compositor puts it).
     void openWindow();
 
   private:
+    // Moves the window under the tray icon, or to the top-right corner when its place is unknown.
+    void place();
     void updateIcon();
     void deviceChanged();
+    void lockChanged();
     void showSystemInformation();
 
     SystemClock clock_;
@@ -50,12 +55,21 @@ class TrayApp final : public QObject {
     // does, once it exists. The lock hold goes last, putting back what it changed at quit.
     LockHold lockHold_{QDBusConnection::systemBus(),
                        SettingsStore::standardPath().parent_path() / "lock-hold.json",
-                       [this] { deviceChanged(); }};
+                       [this] { lockChanged(); }};
     UsbGuardPolicy policy_{QDBusConnection::systemBus(), [this] { deviceChanged(); }, &lockHold_};
     LinuxMachine machine_{&policy_};
     KeystrokeGuard keyboard_{clock_};
     DBusNotifier notifier_;
     ui::AdvisorWindowController advisor_{clock_};
+    // The prompt goes to the panel and, where a window cannot place itself (Wayland), also out
+    // as a notification with the two answers, as the panel may open out of sight there.
+    struct Prompts final : AdvisorPanel {
+        AdvisorPanel& panel;
+        std::unique_ptr<PromptNotification> notification;
+        explicit Prompts(AdvisorPanel& p) : panel(p) {}
+        void show(const TrustRequest& request) override;
+        void hide() override;
+    } prompts_{advisor_};
     // At the end, the tools still running (a password prompt may be open) are killed, so that
     // quitting never waits for them.
     QtScheduler scheduler_{[] { ChildProcesses::endGroups(); }};

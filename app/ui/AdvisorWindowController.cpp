@@ -1,9 +1,11 @@
 // The advisor panel: one translucent, frameless window that floats above the others without
-// taking focus, holds the current AdvisorView and keeps itself in the screen's top-right corner.
+// taking focus, holds the current AdvisorView and keeps itself in the screen's top-right corner
+// where the desktop lets it.
 #include "app/ui/AdvisorWindowController.h"
 
 #include "app/ui/AdvisorView.h"
 #include "app/ui/AllWorkspaces.h"
+#include "app/ui/Placement.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -155,7 +157,9 @@ void AdvisorWindowController::place() {
     }
     const QSize size = view_->sizeHint();
     view_->setGeometry(QRect(QPoint(0, 0), size));
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    // Where the compositor places the windows (Wayland), the panel opens where it is put.
+    const QScreen* screen = windowsPlaceThemselves() ? QGuiApplication::primaryScreen() : nullptr;
+    if (screen != nullptr) {
         const QRect area = screen->availableGeometry();
         panel_->setGeometry(
             QRect(QPoint(area.x() + area.width() - inset - size.width(), area.y() + inset), size));

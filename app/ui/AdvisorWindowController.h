@@ -1,5 +1,6 @@
 // The floating advisor panel: a frameless, always-on-top tool window that takes no focus, shown
-// on every workspace in the top-right corner of the primary screen's available area, 12 px in.
+// on every workspace in the top-right corner of the primary screen's available area, 12 px in
+// (under Wayland, where the compositor puts it).
 // One panel, made at the first show and reused; each show puts a fresh AdvisorView in it, with
 // "Don’t Allow" and "Allow" while the prompt can be answered here.
 #pragma once
@@ -44,7 +45,8 @@ class AdvisorWindowController final : public AdvisorPanel {
     // Hides the panel; it is kept for the next show.
     void hide() override;
     // Sizes the panel to its content and puts its top-right corner 12 px in from the top-right
-    // corner of the primary screen's available area; without a screen only the size changes.
+    // corner of the primary screen's available area; without a screen, or where the compositor
+    // places the windows (Wayland), only the size changes.
     void place();
 
     // For tests: the panel (none before the first show) and the view in it.

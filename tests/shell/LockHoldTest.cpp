@@ -163,14 +163,18 @@ TEST_F(LockHoldTest, SwitchOffOrNoLoginManagerNeverSets) {
         holder->setOn(true);
         settle();
         EXPECT_FALSE(holder->holding());
+        EXPECT_FALSE(holder->locked());
         EXPECT_EQ(parameter(), "apply-policy");
         EXPECT_FALSE(markerValue());
     }
     startLogin();
     auto holder = hold();
     ASSERT_TRUE(waitFor([&] { return holder->mayHold(); }));
+    const int before = changes;
     login->setLocked(true);
     settle();
+    EXPECT_TRUE(holder->locked()) << "followed with the switch off too";
+    EXPECT_GT(changes, before) << "the lock is reported";
     EXPECT_FALSE(holder->holding());
     EXPECT_EQ(parameter(), "apply-policy");
     EXPECT_FALSE(markerValue());

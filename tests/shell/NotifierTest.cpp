@@ -3,13 +3,13 @@
 #include "app/engine/scripted/VirtualScheduler.h"
 #include "app/shell/DBusNotifier.h"
 #include "tests/TestSupport.h"
+#include "tests/shell/NotificationServer.h"
 #include "tests/shell/PrivateBus.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QDBusVirtualObject>
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -17,37 +17,19 @@
 namespace vantrel {
 namespace {
 
-// A notification server that records every call and answers with a new id.
-class RecordingServer final : public QDBusVirtualObject {
-  public:
-    std::vector<QDBusMessage> calls;
-
-    QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-        calls.push_back(message);
-        connection.send(message.createReply(QVariant::fromValue(static_cast<uint>(calls.size()))));
-        return true;
-    }
-};
-
 class Notifications : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon did not start";
-        ASSERT_TRUE(server.isConnected());
-        ASSERT_TRUE(server.registerService(QStringLiteral("org.freedesktop.Notifications")));
-        ASSERT_TRUE(server.registerVirtualObject(QStringLiteral("/org/freedesktop/Notifications"),
-                                                 &recorder));
+        ASSERT_TRUE(recorder.registered());
     }
     void TearDown() override {
-        server.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
-        QDBusConnection::disconnectFromBus(server.name());
+        QDBusConnection::disconnectFromBus(QStringLiteral("server"));
         QDBusConnection::disconnectFromBus(QStringLiteral("client"));
     }
 
     PrivateBus bus;
-    QDBusConnection server = bus.connect(QStringLiteral("server"));
-    RecordingServer recorder;
+    NotificationServer recorder{bus.connect(QStringLiteral("server")), {}};
 };
 
 TEST_F(Notifications, EachIsNewWithTheSummaryTheEscapedBodyAndTheSoundHint) {
