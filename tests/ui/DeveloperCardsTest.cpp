@@ -585,9 +585,8 @@ TEST(DeveloperCards, PortRowsShowStateAndDetail) {
         std::string id, detail;
         QColor dot;
     } cases[] = {
-        {"port:Port-USB-C@1", "Empty \u00B7 0 connections since restart",
-         faded(colors().secondary, 0.4)},
-        {"port:Port-USB-C@2", "Allowed by you \u00B7 2 connections since restart", colors().green},
+        {"port:Port-USB-C@1", "Empty \u00B7 0 devices attached", faded(colors().secondary, 0.4)},
+        {"port:Port-USB-C@2", "Allowed by you \u00B7 2 devices attached", colors().green},
     };
     for (const auto& k : cases) {
         const QWidget* row = only(body.get(), k.id);
