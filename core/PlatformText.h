@@ -30,5 +30,9 @@ inline constexpr std::string_view builtInSerialPort = "/dev/ttyS0";
 // "Typing guard needs permission: ".
 inline constexpr std::string_view inputPermissionPlace =
     "join the input group (sudo adduser $USER input), then log in again.";
+// What the keystroke guard's help says it needs: reading the keyboards is granted by membership
+// of the input group.
+inline constexpr std::string_view inputPermissionNeed =
+    "Needs membership of the input group to read the keyboards.";
 
 } // namespace vantrel::PlatformText

@@ -60,7 +60,7 @@ struct PortInfo {
     std::string id; // the port's description; identity and sort key
     std::string name;
     bool connected = false;
-    std::int64_t connections = 0;
+    std::int64_t connections = 0; // the devices attached to the port now
     std::optional<std::string> authorization;
     bool pending = false; // the accessory prompt for this port is showing
 

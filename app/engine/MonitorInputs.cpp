@@ -7,8 +7,8 @@
 #include "core/LocaleText.h"
 #include "core/Rules.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <unordered_set>
 
 namespace vantrel {
@@ -89,11 +89,13 @@ void Monitor::keyDown(const Keyboard& kb, Timestamp pressedAt) {
     }
     lastInjectionAlert_[kb.registryID] = now;
 
-    char window15[16];
-    std::snprintf(window15, sizeof window15, "%g", Rules::injectionWindow);
+    // Written with a point whatever the process locale says (a desktop sets it, and some
+    // locales write a comma).
+    char length[16];
+    const auto written = std::to_chars(length, length + sizeof length, Rules::injectionWindow);
     std::string text = "\u201c" + displayable(kb.name) + "\u201d typed " +
-                       std::to_string(static_cast<long long>(keys)) + " keys in " + window15 +
-                       " seconds, faster than a person can. ";
+                       std::to_string(static_cast<long long>(keys)) + " keys in " +
+                       std::string(length, written.ptr) + " seconds, faster than a person can. ";
     if (!autoPause_) {
         log(Event::Level::warning, text + "Auto-pause is off. Unplug it before you unlock.", true);
         return;

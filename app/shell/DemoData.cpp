@@ -85,7 +85,9 @@ Monitor::DemoState state(Timestamp reference) {
     s.inputs = {
         {"USB-C Charger", "USB", 0x1A86, 0x7523, false, "Keyboard"},
         {"Magic Mouse", "Bluetooth", 0x004C, 0x0269, false, "Mouse/trackpad"},
-        {"Apple Internal Keyboard / Trackpad", "FIFO", 0x05AC, 0, true, "Keyboard"},
+        // A laptop's own keyboard and touchpad, as the kernel names them on the i8042 bus.
+        {"AT Translated Set 2 keyboard", "i8042", 0x0001, 0x0001, true, "Keyboard"},
+        {"SynPS/2 Synaptics TouchPad", "i8042", 0x0002, 0x0007, true, "Mouse/trackpad"},
     };
 
     s.ports = {

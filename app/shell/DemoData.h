@@ -13,7 +13,7 @@ namespace vantrel::DemoData {
 // representable there).
 Timestamp referenceMoment();
 
-// The demo Monitor's published state: five USB devices behind a hub, three input devices,
+// The demo Monitor's published state: five USB devices behind a hub, four input devices,
 // three ports, two network interfaces, the history of three devices, and four events.
 Monitor::DemoState state(Timestamp reference);
 

@@ -62,7 +62,7 @@ AdvisorView::AdvisorView(const TrustRequest& request, Timestamp now, bool expand
     const std::string name =
         scored.device ? isolated(Trust::displayName(scored.device->name, trust_.kind)) : "A device";
 
-    setFixedWidth(fixedWidth);
+    setFixedWidth(width_);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(margin, margin, margin, margin);
     column->setSpacing(rowSpacing);
@@ -209,10 +209,15 @@ void AdvisorView::setRoundedBackground(bool on) {
     update();
 }
 
+void AdvisorView::setViewWidth(int width) {
+    width_ = width;
+    setFixedWidth(width_);
+    updateGeometry();
+}
+
 QSize AdvisorView::sizeHint() const {
-    const int height =
-        hasHeightForWidth() ? heightForWidth(fixedWidth) : QWidget::sizeHint().height();
-    return {fixedWidth, height};
+    const int height = hasHeightForWidth() ? heightForWidth(width_) : QWidget::sizeHint().height();
+    return {width_, height};
 }
 
 void AdvisorView::paintEvent(QPaintEvent* event) {

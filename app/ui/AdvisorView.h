@@ -1,7 +1,7 @@
 // The advisor's content for one accessory prompt: the score ring, the verdict, the device's name,
 // a summary and one line of advice, with "See more" unfolding the full reasoning and, where the
 // prompt can be answered here, "Don’t Allow" and "Allow". Shown in the floating panel, at the top
-// of the window, and in demo windows. 360 px wide.
+// of the window, and in demo windows. 360 px wide, 356 in the simple window.
 #pragma once
 
 #include "core/Timestamp.h"
@@ -23,8 +23,10 @@ class SymbolView;
 
 class AdvisorView final : public QWidget {
   public:
-    // The view's width; named so as not to hide QWidget::width().
-    static constexpr int fixedWidth = 360;
+    // The view's width in the floating panel, the developer cards and demo windows.
+    static constexpr int panelWidth = 360;
+    // Its width in the simple window: the 380 px window less the body's 12 px on either side.
+    static constexpr int slotWidth = 356;
 
     // `now` is the time the score is computed for. With `onDismiss` a close button runs it;
     // `onResize` runs after every fold or unfold.
@@ -54,7 +56,10 @@ class AdvisorView final : public QWidget {
     bool answersShown() const;
     bool roundedBackground() const { return roundedBackground_; }
 
-    // 360 px wide and as high as the content needs at that width.
+    // Makes the view `width` px wide (panelWidth until told).
+    void setViewWidth(int width);
+
+    // As wide as set and as high as the content needs at that width.
     QSize sizeHint() const override;
 
     // For tests and the window: the score shown and the parts as shown.
@@ -78,6 +83,7 @@ class AdvisorView final : public QWidget {
 
   private:
     TrustScore trust_;
+    int width_ = panelWidth;
     bool expanded_;
     bool roundedBackground_ = false;
     std::function<void()> onResize_;

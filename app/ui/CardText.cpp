@@ -88,7 +88,9 @@ std::string portDetail(const PortInfo& port) {
     if (!text.empty()) {
         text += dot;
     }
-    return text + std::to_string(port.connections) + " connections since restart";
+    // The scanner counts the devices attached to the port now.
+    return text + (port.connections == 1 ? std::string("1 device attached")
+                                         : std::to_string(port.connections) + " devices attached");
 }
 
 std::string networkDetail(const NetInterface& net) {

@@ -14,7 +14,8 @@ namespace vantrel::ui {
 // storage, display, firmware; the generic connector otherwise.
 std::string symbol(const USBDevice& device);
 
-// "Empty" or the authorisation in words, then "{n} connections since restart", joined by " · ".
+// "Empty" or the authorisation in words, then "1 device attached" or "{n} devices attached",
+// joined by " · ".
 // A connected port without an authorisation text gives only the count part; an authorisation
 // other than "Authorized", "Not Required" and "No Action" is shown as it is.
 std::string portDetail(const PortInfo& port);

@@ -3,6 +3,7 @@
 #include "app/engine/Monitor.h"
 #include "app/ui/Blocks.h"
 #include "app/ui/CardText.h"
+#include "app/ui/ControlEdges.h"
 #include "app/ui/DeveloperBody.h"
 #include "app/ui/InPlace.h"
 #include "app/ui/Style.h"
@@ -91,6 +92,7 @@ QAction* checkItem(QMenu* menu, const char* text, bool checked, std::function<vo
 QCheckBox* checkBox(const char* text, bool checked, const char* help,
                     std::function<void(bool)> set) {
     auto* box = new QCheckBox(QString::fromUtf8(text));
+    box->setStyle(controlStyle());
     box->setFont(ui::font(TextStyle::callout));
     box->setChecked(checked);
     if (help != nullptr) {
@@ -135,6 +137,7 @@ ContentView::ContentView(Monitor& monitor, Hooks hooks, bool developerOverride, 
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll_->verticalScrollBar()->setStyle(controlStyle());
     // The body shows the window's own background, like the header and the footer.
     scroll_->viewport()->setAutoFillBackground(false);
     // The view may go before the Monitor, so its observer checks the view is still there. The
@@ -407,10 +410,10 @@ QWidget* ContentView::developerFooter() {
         "When a trusted device goes beyond what you allowed: lock the screen for a surprise "
         "keyboard, eject its disks, and offer to turn off its network adapter.",
         [this](bool on) { monitor_.setAutoPause(on); }));
-    toggles->addWidget(checkBox("Keystroke guard", monitor_.keystrokeGuardOn(),
-                                "Spots a new keyboard typing faster than a person. Needs Input "
-                                "Monitoring permission. Counts key presses only; never records "
-                                "which keys.",
+    const std::string guardHelp = "Spots a new keyboard typing faster than a person. " +
+                                  std::string(PlatformText::inputPermissionNeed) +
+                                  " Counts key presses only; never records which keys.";
+    toggles->addWidget(checkBox("Keystroke guard", monitor_.keystrokeGuardOn(), guardHelp.c_str(),
                                 [this](bool on) { monitor_.setKeystrokeGuard(on); }));
     toggles->addStretch(1);
     layout->addLayout(toggles);

@@ -191,12 +191,20 @@ UsbRow::UsbRow(Monitor& monitor, UsbLook look) : look_(std::move(look)) {
                       Qt::AlignVCenter);
 
     QVBoxLayout* text = column(1);
-    // A long name (a device names itself) is cut short with "…" rather than widening the row.
+    // A long name or vendor (a device names itself) is cut short with "…" rather than widening
+    // the row; the ids after the vendor always show whole.
     text->addWidget(
         new OneLineLabel(isolated(device.name), ui::font(TextStyle::callout), c.primary));
-    text->addWidget(new OneLineLabel(isolated(device.vendor) + " \u00B7 " +
-                                         usbIDString(device.vendorID, device.productID),
-                                     ui::font(TextStyle::caption), c.secondary));
+    auto* vendorLine = new QHBoxLayout;
+    vendorLine->setSpacing(0);
+    vendorLine->addWidget(
+        new OneLineLabel(isolated(device.vendor), ui::font(TextStyle::caption), c.secondary));
+    QLabel* ids = textLabel(" \u00B7 " + usbIDString(device.vendorID, device.productID),
+                            ui::font(TextStyle::caption), c.secondary);
+    ids->setObjectName(QStringLiteral("ids"));
+    vendorLine->addWidget(ids);
+    vendorLine->addStretch(1);
+    text->addLayout(vendorLine);
     if (look_.activity) {
         auto* line = new OneLineLabel(*look_.activity, ui::font(TextStyle::caption2), c.blue);
         line->setObjectName(QStringLiteral("activity"));

@@ -1,6 +1,7 @@
 #include "app/ui/DeviceTrustRow.h"
 
 #include "app/ui/Blocks.h"
+#include "app/ui/Fold.h"
 #include "app/ui/ScoreBadge.h"
 #include "app/ui/Style.h"
 #include "app/ui/Symbols.h"
@@ -65,7 +66,9 @@ DeviceTrustRow::DeviceTrustRow(Look look, QWidget* parent)
     : QWidget(parent), look_(std::move(look)), layout_(new QVBoxLayout(this)) {
     setObjectName(QString::fromStdString("row:" + std::to_string(look_.id)));
     layout_->setContentsMargins(10, 10, 10, 10);
-    layout_->setSpacing(10);
+    // The 10 px between the face and the details belong to the details, so that they fold away
+    // with them.
+    layout_->setSpacing(0);
     build();
 }
 
@@ -83,8 +86,10 @@ void DeviceTrustRow::build() {
     faceRow->setSpacing(12);
     faceRow->addWidget(new ScoreBadge(trust, 36), 0, Qt::AlignVCenter);
 
+    // The lines keep 2 px apart and sit centred on the badge when they are not as tall as it.
     auto* column = new QVBoxLayout;
     column->setSpacing(2);
+    column->addStretch(1);
     auto* nameRow = new QHBoxLayout;
     nameRow->setSpacing(6);
     QLabel* name = textLabel(isolated(Trust::displayName(look_.name, trust.kind)),
@@ -106,6 +111,7 @@ void DeviceTrustRow::build() {
         summary->setObjectName(QStringLiteral("summary"));
         column->addWidget(summary);
     }
+    column->addStretch(1);
     faceRow->addLayout(column, 1);
     faceRow->addSpacing(4);
     chevron_ = new SymbolView("chevron.down", c.tertiary, ui::font(TextStyle::caption).pixelSize());
@@ -114,10 +120,9 @@ void DeviceTrustRow::build() {
     layout_->addWidget(face);
 
     // The reasoning is made once and shown while the row is unfolded.
-    details_ = new QWidget;
-    details_->setObjectName(QStringLiteral("details"));
-    auto* details = new QVBoxLayout(details_);
-    details->setContentsMargins(0, 0, 0, 0);
+    auto* reasoning = new QWidget;
+    auto* details = new QVBoxLayout(reasoning);
+    details->setContentsMargins(0, 10, 0, 0);
     details->setSpacing(10);
     details->addWidget(indented(new TrustDetails(trust)));
     if (trust.level == TrustScore::Level::danger) {
@@ -126,18 +131,24 @@ void DeviceTrustRow::build() {
         unplug->setObjectName(QStringLiteral("unplug"));
         details->addWidget(indented(unplug));
     }
+    details_ = new Fold(reasoning, look_.expanded);
+    details_->setObjectName(QStringLiteral("details"));
     layout_->addWidget(details_);
-    showDetails(look_.expanded);
+    showChevron();
 }
 
-void DeviceTrustRow::showDetails(bool expanded) {
-    chevron_->set(expanded ? "chevron.up" : "chevron.down", colors().tertiary);
-    details_->setVisible(expanded);
+void DeviceTrustRow::showChevron() {
+    chevron_->set(look_.expanded ? "chevron.up" : "chevron.down", colors().tertiary);
+}
+
+void DeviceTrustRow::setOnResize(std::function<void()> onResize) {
+    details_->setOnStep(std::move(onResize));
 }
 
 void DeviceTrustRow::toggle() {
     look_.expanded = !look_.expanded;
-    showDetails(look_.expanded);
+    showChevron();
+    details_->setOpen(look_.expanded);
     if (onToggle_) {
         onToggle_(look_.expanded);
     }

@@ -26,6 +26,7 @@ SimpleBody::SimpleBody(Monitor& monitor, Unfolded& unfolded, std::function<void(
         auto* panel = new RoundedPanel(faded(c.primary, 0.05), 12, 0, 0);
         panel->setObjectName(QStringLiteral("advisor"));
         auto* advice = new AdvisorView(*request, monitor_.now());
+        advice->setViewWidth(AdvisorView::slotWidth);
         if (monitor_.canAllow()) {
             // The answers reach only the Monitor: the redraw they cause replaces this view.
             Monitor& m = monitor_;
@@ -128,6 +129,8 @@ DeviceTrustRow* SimpleBody::makeRow(DeviceTrustRow::Look look) {
         } else {
             unfolded_.ids.erase(id);
         }
+    });
+    row->setOnResize([this] {
         if (onResize_) {
             onResize_();
         }

@@ -30,8 +30,8 @@ struct Unfolded {
 
 class SimpleBody final : public QWidget {
   public:
-    // `onResize` runs after a row folds or unfolds. The Monitor and `unfolded` must outlive the
-    // body.
+    // `onResize` runs at every step of a row's height while it folds or unfolds. The Monitor and
+    // `unfolded` must outlive the body.
     SimpleBody(Monitor& monitor, Unfolded& unfolded, std::function<void()> onResize,
                QWidget* parent = nullptr);
     // Brings the rows up to the Monitor after `changes`: keeps the rows that would look the

@@ -5,8 +5,11 @@
 #include "app/engine/scripted/VirtualScheduler.h"
 #include "tests/TestSupport.h"
 
+#include <clocale>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <string_view>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -358,6 +361,45 @@ TEST(Monitor, KeyPressesAreJudgedByWhenTheyWereTyped) {
         });
         EXPECT_EQ(injection, spacing < 0.05);
     }
+}
+
+// Puts the process under German, which writes a decimal comma, as a desktop session is once Qt
+// has read the environment, and back afterwards: the installed locale or, where the locale
+// sources are, one compiled into a scratch folder. `active` is false when neither is there.
+struct CommaLocale {
+    TempFolder folder;
+    std::optional<EnvGuard> path;
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    bool active = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    CommaLocale() {
+        const std::string compile =
+            "localedef -i de_DE -f UTF-8 " + folder.path.string() + "/de_DE.UTF-8 >/dev/null 2>&1";
+        if (!active && std::system(compile.c_str()) == 0) {
+            path.emplace("LOCPATH", folder.path.c_str());
+            active = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+        }
+    }
+    ~CommaLocale() { std::setlocale(LC_ALL, before.c_str()); }
+};
+
+TEST(Monitor, TheTypingReportWritesItsWindowWithAPointInEveryLocale) {
+    Rig rig;
+    put(rig.files.settings, R"({"keystrokeGuard": true})");
+    rig.launch();
+    const CommaLocale german;
+    if (!german.active) {
+        GTEST_SKIP() << "no German locale here";
+    }
+    ASSERT_EQ(std::string_view(std::localeconv()->decimal_point), ",");
+    const Timestamp typed = rig.scheduler.now();
+    rig.advance(10);
+    for (int i = 0; i < 80; ++i) {
+        rig.keyboard.press({7, "Keys", false, {}}, typed + 0.01 * i);
+    }
+    rig.advance(0);
+    ASSERT_FALSE(rig.monitor->events().empty());
+    EXPECT_NE(rig.monitor->events().front().text.find(" keys in 1.5 seconds,"), std::string::npos)
+        << rig.monitor->events().front().text;
 }
 
 // Input devices name themselves: a flood of made-up ones cannot grow the settings without end.

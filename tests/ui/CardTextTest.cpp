@@ -55,15 +55,15 @@ TEST(CardTextPortDetail, StateAuthorisationAndCount) {
         std::int64_t connections;
         std::string detail;
     } cases[] = {
-        {false, std::nullopt, 0, "Empty \u00B7 0 connections since restart"},
+        {false, std::nullopt, 0, "Empty \u00B7 0 devices attached"},
         // An empty port says "Empty" whatever authorisation is left over from before.
-        {false, "Authorized", 3, "Empty \u00B7 3 connections since restart"},
-        {true, std::nullopt, 1, "1 connections since restart"},
-        {true, "Authorized", 2, "Allowed by you \u00B7 2 connections since restart"},
-        {true, "Not Required", 4, "No approval needed \u00B7 4 connections since restart"},
-        {true, "No Action", 5, "Not allowed yet \u00B7 5 connections since restart"},
-        {true, "authorized", 6, "authorized \u00B7 6 connections since restart"},
-        {true, "Pending <b>", 7, "Pending <b> \u00B7 7 connections since restart"},
+        {false, "Authorized", 3, "Empty \u00B7 3 devices attached"},
+        {true, std::nullopt, 1, "1 device attached"},
+        {true, "Authorized", 2, "Allowed by you \u00B7 2 devices attached"},
+        {true, "Not Required", 1, "No approval needed \u00B7 1 device attached"},
+        {true, "No Action", 5, "Not allowed yet \u00B7 5 devices attached"},
+        {true, "authorized", 6, "authorized \u00B7 6 devices attached"},
+        {true, "Pending <b>", 7, "Pending <b> \u00B7 7 devices attached"},
     };
     for (const auto& c : cases) {
         PortInfo port;

@@ -4,6 +4,8 @@
 #include "app/ui/AdvisorView.h"
 #include "app/ui/Blocks.h"
 #include "app/ui/DeviceTrustRow.h"
+#include "app/ui/Fold.h"
+#include "app/ui/ScoreBadge.h"
 #include "app/ui/Style.h"
 #include "app/ui/Symbols.h"
 #include "tests/TestSupport.h"
@@ -18,10 +20,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QPointer>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QThread>
 #include <QThreadPool>
 #include <QToolButton>
@@ -62,6 +68,27 @@ Monitor::DemoState withHistory(std::vector<USBDevice> usb) {
 std::string textOf(const QWidget* root, const char* name) {
     const auto* label = root->findChild<QLabel*>(QString::fromLatin1(name));
     return label != nullptr ? label->text().toStdString() : "<none>";
+}
+
+QCheckBox* checkBoxOf(const QWidget* root, const char* text) {
+    for (QCheckBox* box : root->findChildren<QCheckBox*>()) {
+        if (box->text() == QLatin1String(text)) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+// Runs the event loop until `done` holds, for a second at most.
+bool runUntil(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 1000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+    QApplication::processEvents();
+    return done();
 }
 
 struct View {
@@ -116,6 +143,12 @@ TEST(ContentView, NothingPluggedIn) {
     EXPECT_EQ(shield->color(), ui::colors().green);
     EXPECT_EQ(textOf(v.view.get(), "emptyHint"),
               "Plug something in and Vantrel will give it a trust score.");
+    // 20 px above and below the hint, inside the body's 12 px margin.
+    const QWidget* body = v.view->findChild<QScrollArea*>(QStringLiteral("body"))->widget();
+    const auto* hint = v.view->findChild<QLabel*>(QStringLiteral("emptyHint"));
+    const QRect place(hint->mapTo(body, QPoint(0, 0)), hint->size());
+    EXPECT_EQ(place.top(), 12 + 20);
+    EXPECT_EQ(body->height() - place.bottom() - 1, 20 + 12);
 }
 
 TEST(ContentView, CountedTextsInSingularAndPlural) {
@@ -353,6 +386,23 @@ TEST(ContentView, TheAdvisorOffersTheAnswersOnlyWhereThePromptCanBeAnswered) {
     }
 }
 
+TEST(ContentView, TheAdvisorFitsItsPlaceInEitherLayout) {
+    for (const bool developer : {false, true}) {
+        View v;
+        Monitor::DemoState state;
+        state.trustRequest = TrustRequest{"USB-C port 1", {}};
+        v.rig.show(state);
+        v.open(developer);
+        const QWidget* advisor = advisorOf(v.view.get());
+        const QRect place(advisor->mapTo(v.view.get(), QPoint(0, 0)), advisor->size());
+        EXPECT_EQ(place.width(), developer ? 360 : 356);
+        if (!developer) { // as far from the window's edges as the rows
+            EXPECT_EQ(place.left(), 12);
+            EXPECT_EQ(v.view->width() - 1 - place.right(), 12);
+        }
+    }
+}
+
 TEST(ContentView, TheLockHoldSwitchWhereThisUserMaySetIt) {
     ActingRig rig;
     rig.machine.state.mayHold = true;
@@ -398,6 +448,14 @@ TEST(ContentView, PermissionHintOnlyWhileTheGuardIsWantedAndNotPermitted) {
                 << c.stored << c.permitted << developer;
         }
     }
+}
+
+TEST(ContentView, TheKeystrokeGuardHelpSaysWhereItsPermissionIsGrantedHere) {
+    View v;
+    v.open(/*developer=*/true);
+    EXPECT_EQ(checkBoxOf(v.view.get(), "Keystroke guard")->toolTip().toStdString(),
+              "Spots a new keyboard typing faster than a person. Needs membership of the input "
+              "group to read the keyboards. Counts key presses only; never records which keys.");
 }
 
 // Counts the widgets made anywhere in the application while it lives.
@@ -518,8 +576,12 @@ TEST(ContentView, RedrawOfOnePartDrawsWhatAFullRedrawDraws) {
             ContentView view(*rig.monitor, {}, developer);
             view.show();
             QApplication::processEvents();
-            if (auto* keyboard = view.findChild<QWidget*>(QStringLiteral("row:2"))) {
+            if (auto* keyboard = dynamic_cast<ui::DeviceTrustRow*>(
+                    view.findChild<QWidget*>(QStringLiteral("row:2")))) {
                 keyboard->findChild<QAbstractButton*>(QStringLiteral("face"))->click(); // unfolds
+                runUntil([keyboard] {
+                    return keyboard->details()->animation()->state() == QAbstractAnimation::Stopped;
+                });
             }
             Monitor::DemoState changed = base;
             c.change(changed);
@@ -595,6 +657,103 @@ TEST(ContentView, BodyGrowsWithItsContentUpToTheLimit) {
         EXPECT_EQ(body->height(),
                   developer ? ContentView::developerBodyLimit : ContentView::simpleBodyLimit);
     }
+}
+
+TEST(ContentView, RowsFoldOpenAndShutInAnEaseInOutAndSettleAtTheirFullHeight) {
+    const auto state = withHistory({strangeKeyboard(1), knownStick(2)});
+    View drawnOpen;
+    drawnOpen.rig.show(state);
+    drawnOpen.open(false, /*expandFlagged=*/true);
+    View v;
+    v.rig.show(state);
+    v.open();
+    ui::DeviceTrustRow* row = v.rows()[0];
+    QApplication::processEvents(); // the window takes its size a turn after it shows
+    const struct {
+        int row, window;
+    } folded{row->height(), v.view->height()},
+        unfolded{drawnOpen.rows()[0]->height(), drawnOpen.view->height()};
+    ASSERT_LT(folded.row, unfolded.row);
+    for (const bool open : {true, false}) {
+        SCOPED_TRACE(open);
+        row->findChild<QAbstractButton*>(QStringLiteral("face"))->click();
+        const QPropertyAnimation* fold = row->details()->animation();
+        ASSERT_NE(fold, nullptr);
+        EXPECT_EQ(fold->state(), QAbstractAnimation::Running);
+        EXPECT_EQ(fold->duration(), 150);
+        EXPECT_EQ(fold->easingCurve().type(), QEasingCurve::InOutQuad);
+        ASSERT_TRUE(runUntil([fold] { return fold->state() == QAbstractAnimation::Stopped; }));
+        EXPECT_EQ(row->details()->isVisible(), open);
+        EXPECT_EQ(row->height(), open ? unfolded.row : folded.row);
+        EXPECT_EQ(v.view->height(), open ? unfolded.window : folded.window);
+    }
+}
+
+// Safe (two lines) or flagged (three), a row's lines keep their own heights, 2 px apart, and sit
+// centred on the badge.
+TEST(ContentView, SafeAndFlaggedRowsSetTheirLinesAlikeCentredOnTheBadge) {
+    View v;
+    v.rig.show(withHistory({strangeKeyboard(1), knownStick(2)}));
+    v.open();
+    for (const ui::DeviceTrustRow* row : v.rows()) {
+        SCOPED_TRACE(row->look().name);
+        const auto place = [row](const QWidget* part) {
+            return QRect(part->mapTo(row, QPoint(0, 0)), part->size());
+        };
+        const auto* name = row->findChild<QLabel*>(QStringLiteral("name"));
+        const auto* title = row->findChild<QLabel*>(QStringLiteral("title"));
+        const auto* summary = row->findChild<QLabel*>(QStringLiteral("summary"));
+        const auto* badge = row->findChild<ui::ScoreBadge*>();
+        ASSERT_TRUE(name != nullptr && title != nullptr && badge != nullptr);
+        EXPECT_EQ(name->height(), name->sizeHint().height());
+        EXPECT_EQ(title->height(), title->sizeHint().height());
+        EXPECT_EQ(place(title).top() - place(name).bottom() - 1, 2);
+        const QRect lines = place(name).united(place(summary != nullptr ? summary : title));
+        EXPECT_LE(std::abs(lines.center().y() - place(badge).center().y()), 1);
+    }
+}
+
+// How far apart two colours are in lightness, 0 to 255.
+int contrast(QColor a, QColor b) {
+    return std::abs(a.lightness() - b.lightness());
+}
+
+TEST(ContentView, UncheckedBoxesShowTheirEdgeInTheDarkAndTheScrollHandleInTheLight) {
+    ui::setAppearance(ui::Appearance::dark);
+    View dark;
+    dark.open(/*developer=*/true);
+    QThreadPool::globalInstance()->waitForDone(); // the agent's answer redraws the footer
+    QApplication::processEvents();
+    QCheckBox* box = checkBoxOf(dark.view.get(), "Always running");
+    ASSERT_FALSE(box->isChecked());
+    QStyleOptionButton button;
+    button.initFrom(box);
+    const QRect r = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &button, box);
+    QImage image = box->grab().toImage();
+    const QColor edge = image.pixelColor(r.left(), r.center().y());
+    EXPECT_GE(contrast(edge, ui::colors().window), 40);
+    EXPECT_GE(contrast(edge, image.pixelColor(r.center())), 40);
+
+    ui::setAppearance(ui::Appearance::light);
+    View light;
+    std::vector<USBDevice> usb;
+    for (std::uint64_t id = 1; id <= 20; ++id) {
+        usb.push_back(knownStick(id, "Stick " + std::to_string(id)));
+    }
+    light.rig.show(withHistory(usb));
+    light.open();
+    QScrollBar* bar = light.view->findChild<QScrollArea*>()->verticalScrollBar();
+    QStyleOptionSlider slider;
+    slider.initFrom(bar);
+    slider.orientation = Qt::Vertical;
+    slider.maximum = bar->maximum();
+    slider.pageStep = bar->pageStep();
+    const QRect handle = bar->style()->subControlRect(QStyle::CC_ScrollBar, &slider,
+                                                      QStyle::SC_ScrollBarSlider, bar);
+    image = bar->grab().toImage();
+    const QColor groove = image.pixelColor(handle.center().x(), handle.bottom() + 8);
+    EXPECT_GE(contrast(image.pixelColor(handle.center()), groove), 30);
+    ui::setAppearance(ui::Appearance::followDesktop);
 }
 
 } // namespace

@@ -286,10 +286,45 @@ TEST(DeveloperCards, UsbRowShowsIconTextsAndOneChipPerCapabilityButHub) {
         const QLabel* name = labelShowing(row, "\u2068Gadget <b>x</b>\u2069");
         ASSERT_NE(name, nullptr);
         EXPECT_EQ(name->textFormat(), Qt::PlainText);
-        const QLabel* ids = labelShowing(row, "\u2068Acme & Co\u2069 \u00B7 0A5C:0BD1");
+        const QLabel* vendor = labelShowing(row, "\u2068Acme & Co\u2069");
+        const QLabel* ids = labelShowing(row, " \u00B7 0A5C:0BD1");
+        ASSERT_NE(vendor, nullptr);
         ASSERT_NE(ids, nullptr);
+        EXPECT_EQ(colorOf(vendor), c.secondary);
         EXPECT_EQ(colorOf(ids), c.secondary);
         EXPECT_TRUE(named(row, "activity").empty());
+    }
+}
+
+// Short of room, a row cuts its name and vendor, never the ids or the chips.
+TEST(DeveloperCards, UsbRowKeepsItsIdsAndStateWholeWhenNarrow) {
+    UiRig rig;
+    USBDevice d = usbDevice(7, "USB-C Charger with a rather long name", {Capability::input});
+    d.vendor = "QinHeng Electronics of a long vendor name";
+    d.vendorID = 0x1a86;
+    d.productID = 0x7523;
+    d.blocked = true;
+    Monitor::DemoState state;
+    state.usb = {d};
+    rig.show(state);
+    const auto body = bodyOf(rig);
+    body->resize(360, body->heightForWidth(360));
+    body->show();
+    QApplication::processEvents();
+    QWidget* row = only(body.get(), "usb:7");
+    ASSERT_NE(row, nullptr);
+    const QLabel* vendor = labelShowing(row, "\u2068" + d.vendor + "\u2069");
+    ASSERT_NE(vendor, nullptr);
+    EXPECT_LT(vendor->width(), vendor->sizeHint().width()); // cut
+    std::vector<const QWidget*> whole{labelShowing(row, " \u00B7 1A86:7523")};
+    for (const Chip* chip : all<Chip>(row)) {
+        whole.push_back(chip);
+    }
+    ASSERT_EQ(whole.size(), 3u); // the ids, "Not allowed" and "Keyboard/mouse"
+    for (const QWidget* part : whole) {
+        ASSERT_NE(part, nullptr);
+        EXPECT_GE(part->width(), part->sizeHint().width());
+        EXPECT_LE(part->mapTo(row, QPoint(part->width(), 0)).x(), row->width());
     }
 }
 
@@ -585,9 +620,8 @@ TEST(DeveloperCards, PortRowsShowStateAndDetail) {
         std::string id, detail;
         QColor dot;
     } cases[] = {
-        {"port:Port-USB-C@1", "Empty \u00B7 0 connections since restart",
-         faded(colors().secondary, 0.4)},
-        {"port:Port-USB-C@2", "Allowed by you \u00B7 2 connections since restart", colors().green},
+        {"port:Port-USB-C@1", "Empty \u00B7 0 devices attached", faded(colors().secondary, 0.4)},
+        {"port:Port-USB-C@2", "Allowed by you \u00B7 2 devices attached", colors().green},
     };
     for (const auto& k : cases) {
         const QWidget* row = only(body.get(), k.id);
