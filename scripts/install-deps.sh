@@ -19,6 +19,9 @@ packages=(
   # the USB policy daemon in tests: its libraries (its programs are only unpacked, by
   # scripts/usbguard-programs.sh), polkit, and a mock USB tree
   libusbguard1 polkitd umockdev libumockdev-dev
+  # `make package` (CPack's dependency lookup needs dpkg-shlibdeps and file) and its test, which
+  # reads the manual page and checks the package with lintian
+  dpkg-dev file fakeroot man-db lintian
 )
 
 # `install-deps.sh docs` adds what docs/make-screenshots.sh uses: a tray and a screenshot tool for
