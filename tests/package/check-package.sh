@@ -69,7 +69,6 @@ grep -q '^PASS  lock screen available: \|^FAIL  lock screen available: ' "$work/
 
 # The manual page reads without a warning and names every switch of --help.
 man_page="$root/usr/share/man/man1/vantrel.1.gz"
-chmod -R a+rX "$work"
 MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$man_page" >"$work/man.txt" 2>"$work/man.err"
 [ ! -s "$work/man.err" ] || fail "man: $(cat "$work/man.err")"
 [ -s "$work/man.txt" ] || fail "the manual page is empty"
