@@ -16,7 +16,7 @@ if ! cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log"
   fail "cpack could not build the package"
 fi
 debs=("$work"/out/*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, found: ${debs[*]}"
+[[ ${#debs[@]} -eq 1 && -f ${debs[0]} ]] || fail "expected one .deb, found: ${debs[*]}"
 deb=${debs[0]}
 dpkg-deb -I "$deb"
 
@@ -40,7 +40,7 @@ done
 # Every library the executable links is provided by a package that Depends names.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-depended=$(tr ',|' '\n\n' <<<"$depends" | sed 's/^ *//; s/[ (:].*//')
+depended=$(tr ',|' '\n' <<<"$depends" | sed 's/^ *//; s/[ (:].*//')
 grep -qx 'libqt6widgets6' <<<"$depended" || fail "Depends does not name Qt's widgets library"
 for soname in $(readelf -d "$vantrel" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
   owners=$(dpkg -S "*/$soname*" 2>/dev/null | sed 's/[:,].*//' | sort -u) || fail "no package holds $soname"
@@ -52,8 +52,8 @@ for soname in $(readelf -d "$vantrel" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p');
 done
 
 # The changelog's latest entry is this version.
-zcat "$root/usr/share/doc/vantrel/changelog.gz" | head -1 | grep -q "^vantrel ($version) " ||
-  fail "the changelog's latest entry is not $version"
+latest=$(zcat "$root/usr/share/doc/vantrel/changelog.gz" | sed -n 1p)
+[[ $latest == "vantrel ($version) "* ]] || fail "the changelog's latest entry is not $version: $latest"
 
 # The programs run from the unpacked tree, without a display.
 [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$vantrel" --version)" = "Vantrel $version" ] ||
@@ -78,7 +78,7 @@ done
 
 # lintian finds no error.
 status=0
-lintian --no-tag-display-limit "$deb" >"$work/lintian" 2>&1 || status=$?
+lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1 || status=$?
 cat "$work/lintian"
 [ $status -le 1 ] || fail "lintian did not run (status $status)"
 ! grep -q '^E:' "$work/lintian" || fail "lintian reports errors"
