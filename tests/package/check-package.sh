@@ -59,7 +59,7 @@ latest=$(zcat "$root/usr/share/doc/vantrel/changelog.gz" | sed -n 1p)
 [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$vantrel" --version)" = "Vantrel $version" ] ||
   fail "--version does not print Vantrel $version"
 status=0
-env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen timeout 60 "$vantrel" --self-test \
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 "$vantrel" --self-test \
   >"$work/self-test" 2>"$work/self-test.err" || status=$?
 cat "$work/self-test"
 [ $status -eq 0 ] || fail "--self-test exited with $status: $(cat "$work/self-test.err")"
