@@ -5,13 +5,15 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 
-.PHONY: run test deps build build-asan fuzz clean
+.PHONY: run test deps configure build build-asan package fuzz clean
 
 deps:
 	@scripts/install-deps.sh
 
-build: deps
+configure: deps
 	@cmake -S . -B $(BUILD) -DVANTREL_WERROR=ON >/dev/null
+
+build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -26,6 +28,12 @@ test: build build-asan
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -L qtfree
+
+# The Debian package $(BUILD)/vantrel_{version}_{arch}.deb: the executable, its menu entry, icon
+# and manual page, built with only what they need.
+package: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target vantrel vantrel_docs
+	@cd $(BUILD) && cpack
 
 # The libFuzzer targets (clang, with ASan and UBSan); bench/fuzz.sh runs them. Not part of `test`,
 # which replays their seed corpora instead.

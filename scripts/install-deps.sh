@@ -24,6 +24,9 @@ packages=(
   libusbguard1 polkitd umockdev libumockdev-dev
   # a Wayland session for the tests: a headless compositor and Qt's Wayland platform
   weston qt6-wayland
+  # `make package` (CPack's dependency lookup needs dpkg-shlibdeps and file) and its test, which
+  # reads the manual page and checks the package with lintian
+  dpkg-dev file man-db lintian
 )
 
 # `install-deps.sh docs` adds what docs/make-screenshots.sh uses: a tray and a screenshot tool for
