@@ -33,6 +33,7 @@ struct MonitorProviders {
     AdvisorPanel& panel;
     Scheduler& scheduler;
     Clock& clock;
+    EventSink* sink = nullptr; // where events also go, if anywhere
 };
 
 // Where a Monitor keeps its settings and its event log.
@@ -158,7 +159,9 @@ class Monitor {
     std::vector<USBDevice> everydayDevices() const;
 
     // The event log.
-    void log(Event::Level level, std::string text, bool notify);
+    // Records an event, about `device` when it concerns one USB device.
+    void log(Event::Level level, std::string text, bool notify,
+             const std::optional<EventDevice>& device = std::nullopt);
     void notifyUser(const std::string& text);
 
   private:

@@ -4,7 +4,8 @@
 
 namespace vantrel {
 
-void Monitor::log(Event::Level level, std::string text, bool notify) {
+void Monitor::log(Event::Level level, std::string text, bool notify,
+                  const std::optional<EventDevice>& device) {
     events_.insert(events_.begin(),
                    Event{newUUID(), p_.clock.now(), level, std::move(text), false});
     if (events_.size() > maxEvents) {
@@ -18,6 +19,9 @@ void Monitor::log(Event::Level level, std::string text, bool notify) {
         return;
     }
     eventStore_.save(events_);
+    if (p_.sink != nullptr) {
+        p_.sink->record(events_.front(), device);
+    }
     if (notify) {
         notifyUser(events_.front().text);
     }

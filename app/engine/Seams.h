@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/engine/Devices.h"
+#include "app/engine/Event.h"
 #include "core/Timestamp.h"
 #include "core/TrustRequest.h"
 
@@ -91,6 +92,23 @@ class Notifier {
   public:
     virtual ~Notifier() = default;
     virtual void send(const std::string& body) = 0;
+};
+
+// The one USB device an event concerns, for the places events go besides the event log.
+struct EventDevice {
+    std::string key; // as the settings know the device
+    int vendorID = 0;
+    int productID = 0;
+    std::optional<int> trustScore; // when the device was scored
+    friend bool operator==(const EventDevice&, const EventDevice&) = default;
+};
+
+// Where each event the Monitor records also goes (the system journal, standard output); never
+// used by a replay or a demo.
+class EventSink {
+  public:
+    virtual ~EventSink() = default;
+    virtual void record(const Event& event, const std::optional<EventDevice>& device) = 0;
 };
 
 // The floating panel that advises on a pending accessory prompt.
