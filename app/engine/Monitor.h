@@ -168,6 +168,11 @@ class Monitor {
     struct DemoTag {};
     Monitor(MonitorProviders providers, Timestamp clock, DemoTag);
 
+    // What the events about `device` tell besides their text.
+    static EventDevice about(const USBDevice& device, std::optional<int> trustScore = {});
+    // The one device the open prompt asks about, when it asks about exactly one.
+    std::optional<EventDevice> requestedDevice(std::optional<int> trustScore = {}) const;
+
     void runCycle(std::string_view reason);
     void scanUSB();
     void scanInputs();
@@ -193,6 +198,7 @@ class Monitor {
                         const std::vector<std::string>& approved);
     // What auto-pause did to a device out of scope, gathered off the main thread.
     struct OutOfScopeReport {
+        EventDevice device;
         std::string base;  // "{label} is out of scope. …"
         std::string canDo; // "{name} now says it can …. "
         std::vector<std::string> ejected;
@@ -208,7 +214,7 @@ class Monitor {
         bool ok = false;
     };
     void switchNetwork(const USBDevice& device, bool on);
-    void networkSwitched(const std::string& key, const std::string& label, bool on,
+    void networkSwitched(const EventDevice& device, const std::string& label, bool on,
                          const std::vector<NetworkSwitch>& switches);
 
     void loadSettings();

@@ -75,7 +75,7 @@ void Monitor::watchActivity() {
                         d.label() + " is moving a lot of network traffic: about " + bytes(rate) +
                             "/s through " + n + " over the last " +
                             std::to_string(static_cast<int>(Rules::networkWindow)) + " seconds.",
-                        true);
+                        true, about(d));
                 }
             }
             const std::string routeKey = "route-" + n;
@@ -85,7 +85,7 @@ void Monitor::watchActivity() {
                     log(Event::Level::warning,
                         "Your internet traffic is now going through " + d.label() + " (" + n +
                             ") instead of your usual connection.",
-                        true);
+                        true, about(d));
                 }
             } else {
                 lastBurstAlert_.erase(routeKey);
@@ -102,7 +102,7 @@ void Monitor::watchActivity() {
                 log(Event::Level::warning,
                     u + " opened the serial port of " + d.label() + " (" + path + ")." +
                         PlatformText::words(" Serial ports have no {os} privacy prompt."),
-                    false);
+                    false, about(d));
                 notifyUser("An app (" + u + ") is using a hidden data line on " + d.name +
                            ". Unplug it unless you expected this.");
             }
@@ -118,7 +118,8 @@ void Monitor::watchActivity() {
                 for (const std::string& v : volumes) {
                     if (!contains(previous, v)) {
                         log(Event::Level::info,
-                            d.label() + " mounted a disk named \u201c" + v + "\u201d.", false);
+                            d.label() + " mounted a disk named \u201c" + v + "\u201d.", false,
+                            about(d));
                     }
                 }
             }

@@ -2,6 +2,8 @@
 // change and, where it needs attention, posted as a desktop notification.
 #include "app/engine/Monitor.h"
 
+#include <algorithm>
+
 namespace vantrel {
 
 void Monitor::log(Event::Level level, std::string text, bool notify,
@@ -25,6 +27,23 @@ void Monitor::log(Event::Level level, std::string text, bool notify,
     if (notify) {
         notifyUser(events_.front().text);
     }
+}
+
+EventDevice Monitor::about(const USBDevice& device, std::optional<int> trustScore) {
+    return EventDevice{device.key(), static_cast<int>(device.vendorID),
+                       static_cast<int>(device.productID), trustScore};
+}
+
+std::optional<EventDevice> Monitor::requestedDevice(std::optional<int> trustScore) const {
+    if (requestIDs_.size() != 1) {
+        return std::nullopt;
+    }
+    const auto d = std::find_if(usb_.begin(), usb_.end(),
+                                [&](const USBDevice& u) { return u.id == requestIDs_.front(); });
+    if (d == usb_.end()) {
+        return std::nullopt;
+    }
+    return about(*d, trustScore);
 }
 
 void Monitor::notifyUser(const std::string& text) {

@@ -87,7 +87,7 @@ void Monitor::updateTrustRequest() {
                 PlatformText::words("{os} asked whether to allow ") + requestedWhat("a device") +
                     " on " + pending->name + ". Trust score " + std::to_string(trust.score) + ": " +
                     trust.title + ". " + trust.summary,
-                false);
+                false, requestedDevice(trust.score));
         }
         publish();
         return;
@@ -114,11 +114,11 @@ void Monitor::updateTrustRequest() {
         log(Event::Level::info,
             "You allowed " + what + " on " + trustRequest_->portName +
                 ". Vantrel is now watching what it does.",
-            false);
+            false, requestedDevice());
     } else if (port != ports_.end() && port->connected) {
         log(Event::Level::info,
             "You chose Don't Allow for " + what + ". It can still charge, but can't exchange data.",
-            false);
+            false, requestedDevice());
     }
     endTrustRequest();
 }
@@ -155,7 +155,8 @@ void Monitor::allowPrompt() {
     // Let in for good, as a remembered accessory is: the policy engine also remembers the device,
     // so that it is not held back the next time. The prompt stays open until a scan sees it in.
     p_.scheduler.background([weak = std::weak_ptr<Monitor*>(self_), &machine = p_.machine,
-                             devices = std::move(devices), what = requestedWhat("the device")] {
+                             devices = std::move(devices), what = requestedWhat("the device"),
+                             device = requestedDevice()] {
         bool ok = true;
         std::vector<std::uint64_t> allowed;
         for (const USBDevice& device : devices) {
@@ -165,12 +166,12 @@ void Monitor::allowPrompt() {
                 ok = false;
             }
         }
-        return onMonitor(weak, [ok, what, allowed](Monitor& m) {
+        return onMonitor(weak, [ok, what, allowed, device](Monitor& m) {
             m.allowing_ = false;
             m.allowed_.insert(allowed.begin(), allowed.end());
             if (!ok) {
                 m.log(Event::Level::warning, "Couldn't allow " + what + ". It is still held back.",
-                      false);
+                      false, device);
             }
         });
     });
@@ -185,7 +186,7 @@ void Monitor::refusePrompt() {
     log(Event::Level::info,
         "You chose Don't Allow for " + requestedWhat("the device") +
             ". It can still charge, but can't exchange data.",
-        false);
+        false, requestedDevice());
     endTrustRequest();
 }
 
@@ -207,7 +208,8 @@ void Monitor::letInWhileLocked() {
                 if (!ok) {
                     // Not tried again: at the unlock it gets the prompt like any other.
                     m.log(Event::Level::warning,
-                          "Couldn't allow " + device.label() + ". It is still held back.", false);
+                          "Couldn't allow " + device.label() + ". It is still held back.", false,
+                          about(device));
                     return;
                 }
                 m.log(trust.level == TrustScore::Level::danger ? Event::Level::warning
@@ -217,7 +219,7 @@ void Monitor::letInWhileLocked() {
                           "Trust score " +
                           std::to_string(trust.score) + ": " + trust.title +
                           ". The keystroke guard still watches it.",
-                      false);
+                      false, about(device, trust.score));
             });
         });
     }

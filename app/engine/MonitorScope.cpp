@@ -32,13 +32,14 @@ void Monitor::goneOutOfScope(const USBDevice& d, const std::vector<Capability>& 
         phrases.emplace_back(c.plainShort());
     }
     OutOfScopeReport report;
+    report.device = about(d);
     report.base = d.label() + " is out of scope. You trusted it as: " + approvedText +
                   ". It now also claims: " + joined(beyondLabels, ", ") + ".";
     report.canDo = d.name + " now says it can " + joined(phrases, " and ") + ". ";
 
     if (!autoPause_) {
         log(Event::Level::warning, report.base + " Auto-pause is off, so nothing was changed.",
-            false);
+            false, report.device);
         notifyUser(report.canDo + "Unplug it unless you expected this.");
         return;
     }
@@ -104,7 +105,7 @@ void Monitor::reportOutOfScope(const OutOfScopeReport& report) {
         text += " Vantrel " + joined(actions, ", ") + ".";
     }
     text += " Unplug it unless you expected this.";
-    log(Event::Level::warning, std::move(text), false);
+    log(Event::Level::warning, std::move(text), false, report.device);
     // Only what was really switched off counts as paused: an adapter whose pause waits on a
     // password, or a function that software cannot switch off, is not.
     const bool paused = report.locked || !report.ejected.empty();
@@ -121,7 +122,8 @@ void Monitor::approveScope(const USBDevice& d) {
     outOfScope_.erase(d.key());
     changed(Changes::usb, false);
     changed(Changes::outOfScope, false);
-    log(Event::Level::info, "You approved " + d.label() + " as: " + d.capsText() + ".", false);
+    log(Event::Level::info, "You approved " + d.label() + " as: " + d.capsText() + ".", false,
+        about(d));
 }
 
 void Monitor::forget(const USBDevice& d) {
@@ -140,7 +142,7 @@ void Monitor::forget(const USBDevice& d) {
         "Forgot " + d.label() +
             ". Next time it connects, Vantrel will treat it as new. Unplug it to remove its "
             "access now.",
-        false);
+        false, about(d));
 }
 
 void Monitor::ejectDisks(const USBDevice& d) {
@@ -148,7 +150,8 @@ void Monitor::ejectDisks(const USBDevice& d) {
         return;
     }
     p_.scheduler.background([weak = std::weak_ptr<Monitor*>(self_), disks = d.disks,
-                             label = d.label(), &machine = p_.machine]() -> Scheduler::Task {
+                             label = d.label(), device = about(d),
+                             &machine = p_.machine]() -> Scheduler::Task {
         std::vector<std::string> ejected;
         for (const std::string& disk : disks) {
             if (machine.ejectDisk(disk)) {
@@ -158,7 +161,8 @@ void Monitor::ejectDisks(const USBDevice& d) {
         const std::string text = ejected.empty()
                                      ? "Couldn't eject the disks of " + label + "."
                                      : "Ejected " + joined(ejected, ", ") + " from " + label + ".";
-        return onMonitor(weak, [text](Monitor& m) { m.log(Event::Level::info, text, false); });
+        return onMonitor(
+            weak, [text, device](Monitor& m) { m.log(Event::Level::info, text, false, device); });
     });
 }
 
@@ -188,7 +192,7 @@ void Monitor::switchNetwork(const USBDevice& d, bool on) {
     // The work runs off the main thread, as long as the administrator prompt is open; it sees
     // only these copies, and its results are logged back on the main thread.
     p_.scheduler.background([weak = std::weak_ptr<Monitor*>(self_), switches = std::move(switches),
-                             key = d.key(), label = d.label(), on,
+                             device = about(d), label = d.label(), on,
                              &machine = p_.machine]() mutable -> Scheduler::Task {
         // Every interface is tried, whatever happened to the one before.
         for (NetworkSwitch& s : switches) {
@@ -197,14 +201,15 @@ void Monitor::switchNetwork(const USBDevice& d, bool on) {
             }
             s.ok = s.connection && machine.setNetworkService(*s.connection, on);
         }
-        return onMonitor(weak, [switches = std::move(switches), key, label, on](Monitor& m) {
-            m.networkSwitched(key, label, on, switches);
+        return onMonitor(weak, [switches = std::move(switches), device, label, on](Monitor& m) {
+            m.networkSwitched(device, label, on, switches);
         });
     });
 }
 
-void Monitor::networkSwitched(const std::string& key, const std::string& label, bool on,
+void Monitor::networkSwitched(const EventDevice& device, const std::string& label, bool on,
                               const std::vector<NetworkSwitch>& switches) {
+    const std::string& key = device.key;
     for (const NetworkSwitch& s : switches) {
         std::string text;
         if (on) {
@@ -221,7 +226,7 @@ void Monitor::networkSwitched(const std::string& key, const std::string& label, 
                         : "Didn't turn off the network adapter of " + label +
                               " (cancelled or not found).";
         }
-        log(Event::Level::info, std::move(text), false);
+        log(Event::Level::info, std::move(text), false, device);
     }
 }
 

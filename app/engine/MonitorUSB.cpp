@@ -39,9 +39,10 @@ void Monitor::scanUSB() {
             continue;
         }
         if (old.blocked) {
-            log(Event::Level::info, "Unplugged before it was allowed: " + old.label(), false);
+            log(Event::Level::info, "Unplugged before it was allowed: " + old.label(), false,
+                about(old));
         } else if (evaluated_.contains(old.id)) {
-            log(Event::Level::info, "Disconnected: " + old.label(), false);
+            log(Event::Level::info, "Disconnected: " + old.label(), false, about(old));
         } else {
             const auto seen = firstSeen_.find(old.id);
             const double stayed = now - (seen == firstSeen_.end() ? now : seen->second);
@@ -52,7 +53,7 @@ void Monitor::scanUSB() {
             log(risky ? Event::Level::warning : Event::Level::info,
                 "Brief USB connection: " + old.label() + " appeared and vanished within " +
                     std::to_string(seconds) + "s. It claimed: " + old.capsText() + ".",
-                risky);
+                risky, about(old));
         }
         firstSeen_.erase(old.id);
         evaluated_.erase(old.id);
@@ -118,7 +119,7 @@ void Monitor::scanUSB() {
                     changed(Changes::outOfScope, false);
                 }
                 if (!firstScan_) {
-                    log(Event::Level::info, "Connected: " + d.label(), false);
+                    log(Event::Level::info, "Connected: " + d.label(), false, about(d));
                 }
             }
             continue;
@@ -130,9 +131,9 @@ void Monitor::scanUSB() {
             text += PlatformText::words(
                 " It is plugged in behind a hub, so {os} may not have asked you about it.");
         }
-        log(Event::Level::warning, std::move(text), false);
-
         const TrustScore t = trust(d);
+        log(Event::Level::warning, std::move(text), false, about(d, t.score));
+
         if (t.level != TrustScore::Level::safe) {
             notifyUser(t.title + ": " + d.name + ". " + t.summary + " Trust score " +
                        std::to_string(t.score) + ".");

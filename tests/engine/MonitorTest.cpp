@@ -8,6 +8,7 @@
 #include <clocale>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string_view>
 
@@ -70,12 +71,14 @@ struct Rig {
     std::vector<std::string> notifications;
     RecordingNotifier notifier{[this](const std::string& body) { notifications.push_back(body); }};
     RecordingPanel panel{nullptr};
+    EventSink* sink = nullptr;
     std::unique_ptr<Monitor> monitor;
 
     void launch() {
         monitor.reset();
         monitor = std::make_unique<Monitor>(
-            MonitorProviders{machine, keyboard, notifier, panel, scheduler, scheduler}, files);
+            MonitorProviders{machine, keyboard, notifier, panel, scheduler, scheduler, sink},
+            files);
     }
     void advance(double seconds) { scheduler.runUntil(scheduler.now() + seconds, true); }
     json settings() const { return json::parse(contents(files.settings)); }
@@ -114,6 +117,82 @@ TEST(Monitor, NotificationsFollowTheNotifyFlagAndWarningsAwaitReview) {
     EXPECT_TRUE(rig.monitor->unreviewed().empty());
     for (const auto& e : json::parse(contents(rig.files.events))) {
         EXPECT_TRUE(e["reviewed"].get<bool>());
+    }
+}
+
+TEST(Monitor, EachEventAboutOneDeviceTellsTheSinkWhichDeviceAndItsScoreWhenScored) {
+    struct Sink final : EventSink {
+        std::vector<std::pair<Event, std::optional<EventDevice>>> got;
+        void record(const Event& e, const std::optional<EventDevice>& d) override {
+            got.emplace_back(e, d);
+        }
+    } sink;
+    Rig rig;
+    rig.sink = &sink;
+    USBDevice alpha = device(1, "Alpha", {Capability::storage, Capability::serial}, "A");
+    alpha.disks = {"sdc"};
+    alpha.serialPaths = {"/dev/ttyACM0"};
+    const USBDevice beta = device(2, "Beta", {Capability::storage}, "B");
+    const USBDevice gamma = device(4, "Gamma", {Capability::storage}, "C");
+    USBDevice delta = device(5, "Delta", {Capability::storage}, "D");
+    delta.blocked = true;
+    auto plugged = [&rig](std::vector<USBDevice> usb, double wait) {
+        rig.machine.state.usb = std::move(usb);
+        rig.monitor->deviceChanged();
+        rig.advance(wait);
+    };
+    rig.machine.state.usb = {beta};
+    rig.launch();
+    plugged({beta, alpha}, 2);
+    rig.machine.state.serialUsers["/dev/ttyACM0"] = {"minicom"};
+    rig.machine.state.volumes["sdc"] = {"STICK"};
+    rig.advance(3);
+    rig.monitor->approveScope(alpha);
+    rig.monitor->ejectDisks(alpha);
+    rig.advance(0);
+    rig.monitor->forget(alpha);
+    plugged({alpha}, 0);
+    USBDevice beyond = beta;
+    beyond.id = 3;
+    beyond.caps = {Capability::input, Capability::storage};
+    plugged({alpha, beyond}, 2);
+    plugged({alpha, gamma}, 0.5);
+    plugged({alpha}, 0);
+    rig.machine.state.ports = {{"Port-1", "USB port 1-1", true, 1, "Not Authorized", true}};
+    plugged({alpha, delta}, 0);
+    rig.monitor->refusePrompt();
+
+    const std::map<std::string, std::string> keys{{"Alpha", alpha.key()},
+                                                  {"Beta", beta.key()},
+                                                  {"Gamma", gamma.key()},
+                                                  {"Delta", delta.key()}};
+    std::set<std::string> seen;
+    for (const auto& [event, about] : sink.got) {
+        std::optional<std::string> named;
+        for (const auto& [name, key] : keys) {
+            if (event.text.find(name + " (1234:5678)") != std::string::npos) {
+                named = key;
+            }
+        }
+        ASSERT_EQ(about.has_value(), named.has_value()) << event.text;
+        seen.insert(event.text);
+        if (!about) {
+            continue;
+        }
+        EXPECT_EQ(about->key, *named) << event.text;
+        EXPECT_EQ(std::pair(about->vendorID, about->productID), std::pair(0x1234, 0x5678));
+        const bool scored = event.text.find("Trust score") != std::string::npos ||
+                            event.text.starts_with("New USB device");
+        EXPECT_EQ(about->trustScore.has_value(), scored) << event.text;
+    }
+    // Every kind of event about one device came by.
+    for (const char* kind :
+         {"New USB device", "opened the serial port", "mounted a disk", "You approved",
+          "Ejected sdc", "Forgot Alpha", "Disconnected: Beta", "is out of scope", "Brief USB",
+          "asked whether to allow Delta", "You chose Don't Allow for Delta"}) {
+        EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [&](const std::string& s) {
+            return s.find(kind) != std::string::npos;
+        })) << kind;
     }
 }
 
