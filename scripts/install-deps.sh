@@ -8,6 +8,8 @@ packages=(
   g++ cmake make pkg-config
   # libraries
   libicu-dev nlohmann-json3-dev libudev-dev
+  # the system journal, where every event also goes
+  libsystemd-dev
   # GIO's GSettings, for the desktop's proxy settings; the tests compile the proxy schema of
   # gsettings-desktop-schemas with glib-compile-schemas (libglib2.0-bin)
   libglib2.0-dev libglib2.0-bin gsettings-desktop-schemas
@@ -24,6 +26,8 @@ packages=(
   libusbguard1 polkitd umockdev libumockdev-dev
   # a Wayland session for the tests: a headless compositor and Qt's Wayland platform
   weston qt6-wayland
+  # the fleet path in tests: the journal's upload and remote services, on the loopback address
+  systemd-journal-remote
   # `make package` (CPack's dependency lookup needs dpkg-shlibdeps and file) and its test, which
   # reads the manual page and checks the package with lintian
   dpkg-dev file man-db lintian

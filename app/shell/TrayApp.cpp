@@ -29,8 +29,11 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
             std::make_unique<PromptNotification>(QDBusConnection::sessionBus(), clock_);
         prompts_.notification->setLocked(lockHold_.locked());
     }
-    monitor_ = std::make_unique<Monitor>(
-        MonitorProviders{machine_, keyboard_, notifier_, prompts_, scheduler_, clock_});
+    if (JournalSink::available()) {
+        journal_ = std::make_unique<JournalSink>();
+    }
+    monitor_ = std::make_unique<Monitor>(MonitorProviders{machine_, keyboard_, notifier_, prompts_,
+                                                          scheduler_, clock_, journal_.get()});
     // The panel and the notification are answered through the Monitor, and follow whether they
     // can be.
     const ui::AdvisorWindowController::Answers answers{

@@ -8,6 +8,7 @@
 #include "app/linux/KeystrokeGuard.h"
 #include "app/linux/LinuxMachine.h"
 #include "app/shell/DBusNotifier.h"
+#include "app/shell/JournalSink.h"
 #include "app/shell/LockHold.h"
 #include "app/shell/MachineWatch.h"
 #include "app/shell/PromptNotification.h"
@@ -79,6 +80,8 @@ class TrayApp final : public QObject {
     QPlainTextEdit information_;
     bool alert_ = false;
     bool inTray_ = false;
+    // Every event also goes to the system journal, where one answers.
+    std::unique_ptr<JournalSink> journal_;
     // Last, so that they go first: nothing above refers to them.
     std::unique_ptr<MachineWatch> watch_;
     std::unique_ptr<Monitor> monitor_;
