@@ -178,7 +178,7 @@ USBDevice usb(std::uint64_t id, std::string name, std::string serial, std::int64
     d.id = id;
     d.name = std::move(name);
     d.vendor = "Acme";
-    d.vendorID = 0x0bda;
+    d.vendorID = 0xabcd;
     d.productID = product;
     d.serial = std::move(serial);
     d.locationID = 0x01100000;
@@ -248,13 +248,13 @@ TEST_F(PrivateJournal, EveryEventArrivesWithItsFieldsAndAHostileNameStaysOneIner
     // Monitor texts are displayable; a raw newline in a value can reach the journal only this way.
     const Event raw{"6F1C2A9E-0D41-4E8B-9C7A-3B5D2E1F0A94", Timestamp{813147900},
                     Event::Level::info, "line one\nPRIORITY=0\nMESSAGE=evil", false};
-    sink.record(raw, EventDevice{"0bda:00a1:S\nX=1", 0x0bda, 0x00a1, std::nullopt});
+    sink.record(raw, EventDevice{"abcd:00a1:S\nX=1", 0xabcd, 0x00a1, std::nullopt});
 
     const std::string evilKey = displayable(evil.key());
     const std::vector<std::pair<std::string, std::optional<EventDevice>>> table{
         {"Vantrel started.", std::nullopt},
-        {"New USB device never seen before: ", EventDevice{evilKey, 0x0bda, 0x00a1, score}},
-        {"Disconnected: Plain Stick", EventDevice{plain.key(), 0x0bda, 0x0001, std::nullopt}},
+        {"New USB device never seen before: ", EventDevice{evilKey, 0xabcd, 0x00a1, score}},
+        {"Disconnected: Plain Stick", EventDevice{plain.key(), 0xabcd, 0x0001, std::nullopt}},
     };
     std::vector<std::pair<Event, std::optional<EventDevice>>> expected;
     for (const auto& [prefix, device] : table) {
@@ -263,7 +263,7 @@ TEST_F(PrivateJournal, EveryEventArrivesWithItsFieldsAndAHostileNameStaysOneIner
         ASSERT_NE(e, monitor.events().end()) << prefix;
         expected.emplace_back(*e, device);
     }
-    expected.emplace_back(raw, EventDevice{"0bda:00a1:SX=1", 0x0bda, 0x00a1, std::nullopt});
+    expected.emplace_back(raw, EventDevice{"abcd:00a1:SX=1", 0xabcd, 0x00a1, std::nullopt});
     ASSERT_EQ(monitor.events().size() + 1, expected.size()) << "an event the table misses";
 
     const std::vector<json> found = vantrelEntries(expected.size());
@@ -308,7 +308,7 @@ TEST_F(PrivateJournal, AnEventReachesTheCollectorWithItsFields) {
     }
     const Event event{"0C5B7D3E-8A21-4F6C-B9D0-1E2F3A4B5C6D", Timestamp{813147900},
                       Event::Level::warning, "New USB device never seen before: Stick", false};
-    const EventDevice device{"0bda:00a1:S1", 0x0bda, 0x00a1, 17};
+    const EventDevice device{"abcd:00a1:S1", 0xabcd, 0x00a1, 17};
     JournalSink().record(event, device);
     ASSERT_EQ(vantrelEntries(1).size(), 1u);
 
