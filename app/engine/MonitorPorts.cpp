@@ -74,7 +74,7 @@ void Monitor::updateTrustRequest() {
         if (trustRequest_ == request) {
             return;
         }
-        const bool fresh = !trustRequest_;
+        const bool fresh = !trustRequest_ && p_.panel.asksSomeone();
         const Timestamp now = p_.clock.now();
         trustRequest_ = request;
         advice_ = Advisor::advise(request, now);

@@ -117,6 +117,9 @@ class AdvisorPanel {
     virtual ~AdvisorPanel() = default;
     virtual void show(const TrustRequest& request) = 0;
     virtual void hide() = 0;
+    // Whether a person sees the panel and can answer it; a panel nobody sees (the headless
+    // guard) logs its own line in place of the question.
+    virtual bool asksSomeone() const { return true; }
 };
 
 // The current time.

@@ -4,7 +4,7 @@
 // - pkexec running nmcli to take a connection down or up: polkit asks for the password, and a
 //   refused or cancelled prompt makes pkexec exit 126 (127 when it cannot authorise at all);
 // - udisksctl to unmount file systems and power a drive off, under the user's own rights;
-// - loginctl to lock the session we run in.
+// - loginctl to lock the session we run in, or every local session for the system service.
 // Processes holding a serial line come from the descriptor links in /proc/<pid>/fd, mounted
 // volumes from /proc/self/mountinfo matched by device number against /sys/block, and the disk
 // holding "/" from the device number of its mount through /sys/dev/block.
@@ -508,17 +508,22 @@ bool ejectDisk(const std::string& disk) {
     return run(udisksctl, {"power-off", "-b", "/dev/" + disk}).status == 0;
 }
 
-bool setNetworkService(const std::string& service, bool on) {
+bool setNetworkService(const std::string& service, bool on, Acting acting) {
     if (service.empty()) {
         return false;
     }
     // "id" makes nmcli take the next argument as the name even when it begins with '-'.
-    return run(pkexec, {nmcli, "connection", on ? "up" : "down", "id", service}, promptTimeout)
-               .status == 0;
+    std::vector<std::string> args{"connection", on ? "up" : "down", "id", service};
+    if (acting == Acting::asService) {
+        return run(nmcli, args).status == 0;
+    }
+    args.insert(args.begin(), nmcli);
+    return run(pkexec, args, promptTimeout).status == 0;
 }
 
-bool lockScreen() {
-    return run(loginctl, {"lock-session"}).status == 0;
+bool lockScreen(Acting acting) {
+    return run(loginctl, {acting == Acting::asService ? "lock-sessions" : "lock-session"}).status ==
+           0;
 }
 
 bool lockScreenAvailable() {

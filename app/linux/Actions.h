@@ -18,6 +18,12 @@
 
 namespace vantrel::Actions {
 
+// Whom the actions that need rights act for: the desktop user of one session, who is asked for a
+// password where one is needed, or the system service, whose rights the polkit rules grant
+// without asking (it runs without new privileges, so pkexec is not open to it) and which stands
+// for every local session.
+enum class Acting { forSession, asService };
+
 // What a tool gave back: its exit code and what it wrote to standard output, as valid UTF-8.
 // status is -1 (and output empty) when it could not be started, was killed by a signal or ran
 // past its time bound.
@@ -64,12 +70,13 @@ std::optional<std::string> serviceName(const std::string& interfaceName);
 bool ejectDisk(const std::string& disk);
 
 // Takes the NetworkManager connection named `service` down (`on` false) or up, with
-// administrator rights asked for through polkit. True when it succeeded; a refused or cancelled
-// prompt is false.
-bool setNetworkService(const std::string& service, bool on);
+// administrator rights asked for through polkit (for a session) or granted by its rules (as the
+// service, nmcli without pkexec). True when it succeeded; a refused or cancelled prompt is false.
+bool setNetworkService(const std::string& service, bool on, Acting acting = Acting::forSession);
 
-// Locks the current login session. True when the login manager accepted the request.
-bool lockScreen();
+// Locks the current login session, or as the service every local session. True when the login
+// manager accepted the request.
+bool lockScreen(Acting acting = Acting::forSession);
 
 // Whether the tool lockScreen runs is there as an executable file. Nothing is run.
 bool lockScreenAvailable();

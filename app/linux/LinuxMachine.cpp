@@ -60,11 +60,11 @@ bool LinuxMachine::ejectDisk(const std::string& disk) {
 }
 
 bool LinuxMachine::setNetworkService(const std::string& service, bool on) {
-    return Actions::setNetworkService(service, on);
+    return Actions::setNetworkService(service, on, acting_);
 }
 
 bool LinuxMachine::lockScreen() {
-    return Actions::lockScreen();
+    return Actions::lockScreen(acting_);
 }
 
 bool LinuxMachine::canAllow() {

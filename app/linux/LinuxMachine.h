@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/engine/Seams.h"
+#include "app/linux/Actions.h"
 #include "app/linux/DevicePolicy.h"
 #include "app/linux/InputCache.h"
 #include "app/linux/NetCache.h"
@@ -13,8 +14,11 @@ namespace vantrel {
 
 class LinuxMachine final : public Machine {
   public:
-    // `policy`, when given, must outlive the machine.
-    explicit LinuxMachine(DevicePolicy* policy = nullptr) : policy_(policy) {}
+    // `policy`, when given, must outlive the machine. `acting` says for whom the actions that
+    // need rights act: the desktop session, or (the headless guard) the system service.
+    explicit LinuxMachine(DevicePolicy* policy = nullptr,
+                          Actions::Acting acting = Actions::Acting::forSession)
+        : policy_(policy), acting_(acting) {}
 
     std::vector<USBDevice> usbDevices() override;
     std::vector<InputDevice> inputDevices() override;
@@ -43,6 +47,7 @@ class LinuxMachine final : public Machine {
 
   private:
     DevicePolicy* policy_;
+    Actions::Acting acting_;
     // What the USB scan keeps of the devices attached between cycles.
     Scanner::UsbCache usbCache_;
     // What the input scan keeps of the input devices attached between cycles.

@@ -11,7 +11,7 @@ namespace {
 using Mode = CommandLine::Mode;
 
 // The switches in the order in which they decide.
-constexpr std::array<std::pair<std::string_view, Mode>, 9> switches{{
+constexpr std::array<std::pair<std::string_view, Mode>, 10> switches{{
     {"--snapshot", Mode::snapshot},
     {"--enable-agent", Mode::enableAgent},
     {"--disable-agent", Mode::disableAgent},
@@ -21,6 +21,7 @@ constexpr std::array<std::pair<std::string_view, Mode>, 9> switches{{
     {"--replay", Mode::replay},
     {"--help", Mode::help},
     {"--version", Mode::version},
+    {"--headless", Mode::headless},
 }};
 
 CommandLine::DemoWords demoWords(std::vector<std::string>::const_iterator word,
@@ -49,6 +50,7 @@ CommandLine::DemoWords demoWords(std::vector<std::string>::const_iterator word,
 
 CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
     CommandLine line;
+    line.json = std::find(arguments.begin(), arguments.end(), "--json") != arguments.end();
     for (const auto& [name, mode] : switches) {
         const auto found = std::find(arguments.begin(), arguments.end(), name);
         if (found == arguments.end()) {
@@ -74,7 +76,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
 const char* const usageText =
     "Usage: vantrel [SWITCH]\n"
     "Without a switch Vantrel starts as a tray application and guards the USB ports of this\n"
-    "computer. Each switch below runs once, prints and exits; the first one given wins.\n"
+    "computer. Each switch below but --headless runs once, prints and exits; the first one\n"
+    "given wins.\n"
     "\n"
     "  --snapshot          print the USB devices, keyboards and mice, and ports Vantrel sees now\n"
     "  --enable-agent      keep Vantrel running: start it with the desktop and after a crash\n"
@@ -88,6 +91,10 @@ const char* const usageText =
     "                      its settings and event log live in DIR (made when missing, kept),\n"
     "                      or else in a temporary folder removed at the end\n"
     "  --help              print this text\n"
-    "  --version           print the version\n";
+    "  --version           print the version\n"
+    "  --headless [--json] guard without a desktop until stopped (SIGTERM): no window, no\n"
+    "                      notifications; a held-back device stays held back; events go to the\n"
+    "                      journal and, with --json or without a journal, to standard output\n"
+    "                      as one JSON object per line\n";
 
 } // namespace vantrel

@@ -19,6 +19,7 @@ struct CommandLine {
         replay,       // --replay FILE: run a scripted scenario
         help,         // --help
         version,      // --version
+        headless,     // --headless [--json]: guard without a desktop, events to the journal
         app,          // no switch: the tray application
     };
 
@@ -40,6 +41,8 @@ struct CommandLine {
     std::optional<std::string> replayFile;
     // With --replay, the folder after --state; empty when --state was the last argument.
     std::optional<std::string> stateFolder;
+    // --json anywhere: the headless guard prints its events as JSON lines as well.
+    bool json = false;
 
     // Reads the arguments after the program's name.
     static CommandLine parse(const std::vector<std::string>& arguments);

@@ -62,4 +62,8 @@ void JournalSink::record(const Event& event, const std::optional<EventDevice>& d
     sd_journal_sendv(iov.data(), static_cast<int>(iov.size()));
 }
 
+std::unique_ptr<EventSink> openJournalSink() {
+    return JournalSink::available() ? std::make_unique<JournalSink>() : nullptr;
+}
+
 } // namespace vantrel

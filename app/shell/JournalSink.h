@@ -5,6 +5,7 @@
 #include "app/engine/Seams.h"
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 namespace vantrel {
@@ -21,5 +22,8 @@ class JournalSink final : public EventSink {
     // the event is in the event log only, and nothing is said.
     void record(const Event& event, const std::optional<EventDevice>& device) override;
 };
+
+// A sink writing to the journal, or nullptr where none answers.
+std::unique_ptr<EventSink> openJournalSink();
 
 } // namespace vantrel

@@ -13,6 +13,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace vantrel::SelfTest {
@@ -78,9 +79,14 @@ void run(std::ostream& out, std::optional<Policy> policy) {
              std::to_string(volumes) + " volumes");
 
     const std::string serialPort(PlatformText::builtInSerialPort);
+    // Only root may read the open files of another user's processes; the headless service, as
+    // its own user, sees only its own.
     line(out, true, "serial port users readable",
          std::string(PlatformText::processScan) + " ran; " +
-             std::to_string(Actions::serialUsers(serialPort).size()) + " users of " + serialPort);
+             std::to_string(Actions::serialUsers(serialPort).size()) + " users of " + serialPort +
+             (::geteuid() == 0 ? "; every user's processes are seen"
+                               : "; other users' open files cannot be seen here, so a serial "
+                                 "port another user holds open goes unnoticed"));
 
     const SystemClock clock;
     KeystrokeGuard guard(clock);

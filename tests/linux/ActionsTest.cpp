@@ -173,12 +173,37 @@ TEST(ActionsTools, SetNetworkService) {
     EXPECT_FALSE(Actions::setNetworkService("Dock", false));
 }
 
-TEST(ActionsTools, LockScreen) {
-    for (const auto& [status, expected] : {std::pair{0, true}, {1, false}}) {
+// The service runs without new privileges: nmcli itself, never pkexec, the rights coming from
+// the polkit rules.
+TEST(ActionsTools, SetNetworkServiceAsTheService) {
+    for (const auto& [status, expected] : {std::pair{0, true}, {10, false}}) {
         FixtureTree tree;
-        stub(tree, "/usr/bin/loginctl", status);
-        EXPECT_EQ(Actions::lockScreen(), expected);
-        EXPECT_EQ(calls(tree, "/usr/bin/loginctl"), Calls{{"lock-session"}});
+        stub(tree, "/usr/bin/pkexec", 0);
+        stub(tree, "/usr/bin/nmcli", status);
+        EXPECT_EQ(Actions::setNetworkService("-Dock", false, Actions::Acting::asService), expected);
+        EXPECT_EQ(calls(tree, "/usr/bin/nmcli"), (Calls{{"connection", "down", "id", "-Dock"}}));
+        EXPECT_TRUE(calls(tree, "/usr/bin/pkexec").empty());
+    }
+}
+
+TEST(ActionsTools, LockScreen) {
+    using Acting = Actions::Acting;
+    const struct {
+        Acting acting;
+        int status;
+        bool expected;
+        std::string verb;
+    } cases[] = {
+        {Acting::forSession, 0, true, "lock-session"},
+        {Acting::forSession, 1, false, "lock-session"},
+        {Acting::asService, 0, true, "lock-sessions"},
+        {Acting::asService, 1, false, "lock-sessions"},
+    };
+    for (const auto& c : cases) {
+        FixtureTree tree;
+        stub(tree, "/usr/bin/loginctl", c.status);
+        EXPECT_EQ(Actions::lockScreen(c.acting), c.expected);
+        EXPECT_EQ(calls(tree, "/usr/bin/loginctl"), Calls{{c.verb}});
     }
     FixtureTree empty;
     EXPECT_FALSE(Actions::lockScreen());

@@ -33,9 +33,13 @@ root="$work/root"
 dpkg-deb -x "$deb" "$root"
 vantrel="$root/usr/bin/vantrel"
 for file in usr/share/applications/vantrel.desktop usr/share/icons/hicolor/scalable/apps/vantrel.svg \
-  usr/share/man/man1/vantrel.1.gz usr/share/doc/vantrel/copyright usr/share/doc/vantrel/changelog.gz; do
+  usr/share/man/man1/vantrel.1.gz usr/share/doc/vantrel/copyright usr/share/doc/vantrel/changelog.gz \
+  usr/lib/systemd/system/vantrel-guard.service usr/lib/sysusers.d/vantrel.conf \
+  usr/share/polkit-1/rules.d/50-vantrel.rules; do
   [ -f "$root/$file" ] || fail "missing $file"
 done
+# The headless guard's service is installed, never enabled.
+! find "$root" -path '*.wants/*' | grep -q . || fail "the package enables a unit"
 
 # Every library the executable links is provided by a package that Depends names.
 depends=$(dpkg-deb -f "$deb" Depends)

@@ -27,6 +27,10 @@ TEST(CommandLine, FirstSwitchInOrderDecides) {
         {{"--version", "--replay", "x.json"}, Mode::replay},
         {{"--version", "--help"}, Mode::help},
         {{"--version"}, Mode::version},
+        {{"--json", "--headless"}, Mode::headless},
+        {{"--headless", "--snapshot"}, Mode::snapshot},
+        {{"--headless", "--version"}, Mode::version},
+        {{"--json"}, Mode::app},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CommandLine::parse(c.args).mode, c.mode) << ::testing::PrintToString(c.args);
@@ -58,6 +62,12 @@ TEST(CommandLine, DemoWordsFollowTheSwitch) {
 TEST(CommandLine, ReplayTakesTheNextArgument) {
     EXPECT_EQ(CommandLine::parse({"--replay", "a.json", "b.json"}).replayFile, "a.json");
     EXPECT_EQ(CommandLine::parse({"x", "--replay"}).replayFile, std::nullopt);
+}
+
+TEST(CommandLine, JsonCountsAnywhereAsAWholeArgument) {
+    EXPECT_TRUE(CommandLine::parse({"--json", "--headless"}).json);
+    EXPECT_TRUE(CommandLine::parse({"--headless", "x", "--json"}).json);
+    EXPECT_FALSE(CommandLine::parse({"--headless", "--json=1", "json"}).json);
 }
 
 TEST(CommandLine, StateFolderOnlyWithReplay) {

@@ -2,9 +2,15 @@
 // status, and one copy per user.
 #include "tests/linux/FixtureTree.h"
 
+#include <csignal>
+#include <fstream>
+#include <set>
+#include <sstream>
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace vantrel {
 namespace {
@@ -175,6 +181,61 @@ TEST(Launch, OneCopyPerUser) {
     other.insert(QStringLiteral("HOME"), QString::fromStdString(tree.at("/home-other").string()));
     RunningCopy theirs(other);
     EXPECT_TRUE(theirs.started());
+}
+
+// The headless guard over a fixture machine: each event one JSON line as it happens, a device
+// plugged in while it runs among them, and SIGTERM ending it with exit 0 and its log saved.
+TEST(Launch, HeadlessPrintsEventsAndEndsCleanlyOnSigterm) {
+    FixtureTree tree;
+    QProcess process;
+    process.setProcessEnvironment(isolated(tree));
+    process.start(QStringLiteral(VANTREL_BINARY),
+                  {QStringLiteral("--headless"), QStringLiteral("--json")});
+    ASSERT_TRUE(process.waitForStarted(20000));
+
+    std::vector<nlohmann::json> lines;
+    std::string pending;
+    // Reads whole lines until one holds `text`, for at most 20 seconds.
+    const auto waitFor = [&](const std::string& text) {
+        while (process.state() == QProcess::Running && process.waitForReadyRead(20000)) {
+            pending += process.readAllStandardOutput().toStdString();
+            bool found = false;
+            for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+                const std::string line = pending.substr(0, end);
+                pending.erase(0, end + 1);
+                lines.push_back(nlohmann::json::parse(line));
+                found = found ||
+                        lines.back()["text"].get<std::string>().find(text) != std::string::npos;
+            }
+            if (found) {
+                return true;
+            }
+        }
+        return false;
+    };
+    ASSERT_TRUE(waitFor("trusted baseline"));
+    tree.usbDevice("1-1", {.product = "Stick\n{\"level\":\"info\"}", .manufacturer = "Maker"});
+    ASSERT_TRUE(waitFor("Stick")) << "the timer's cycle finds the device";
+
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+
+    std::ifstream stored(tree.at("/home/.local/share/Vantrel/events.json"));
+    std::stringstream bytes;
+    bytes << stored.rdbuf();
+    const auto events = nlohmann::json::parse(bytes.str(), nullptr, false);
+    ASSERT_TRUE(events.is_array()) << bytes.str();
+    std::set<std::string> saved;
+    for (const auto& event : events) {
+        saved.insert(event["id"].get<std::string>());
+    }
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.size(), 4u) << line.dump();
+        EXPECT_TRUE(line["date"].get<std::string>().ends_with("Z")) << line.dump();
+        EXPECT_TRUE(saved.contains(line["id"].get<std::string>())) << line.dump();
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -233,6 +234,11 @@ TEST(ActionsSystemDisk, findsTheDiskOfTheRootMount) {
 TEST(SelfTest, everyCheckOnFixtureMachines) {
     enum class Lock { executable, notExecutable, absent };
     const std::string dock = "\xE2\x80\x9CLabDock\xE2\x80\x9D";
+    // Only root sees the open files of every user's processes; anyone else is told so.
+    const std::string seen = ::geteuid() == 0
+                                 ? "; every user's processes are seen\n"
+                                 : "; other users' open files cannot be seen here, so a serial "
+                                   "port another user holds open goes unnoticed\n";
     const struct {
         const char* what;
         Lock lock;
@@ -253,7 +259,8 @@ TEST(SelfTest, everyCheckOnFixtureMachines) {
              "PASS  network service for enx2: " + dock +
              " (would be paused with an admin prompt)\n" +
              "PASS  mounted volumes readable: sda has 2 volumes\n"
-             "PASS  serial port users readable: /proc scan ran; 1 users of /dev/ttyS0\n"
+             "PASS  serial port users readable: /proc scan ran; 1 users of /dev/ttyS0" +
+             seen +
              "PASS  input monitoring permission: granted\n"
              "PASS  trust prompt detection: prompt showing on USB port 1-2\n"
              "PASS  blocked device detection: Keyboard (05AC:024F)\n"},
@@ -264,18 +271,20 @@ TEST(SelfTest, everyCheckOnFixtureMachines) {
          "FAIL  network service for enx1: not found\n"
          "FAIL  network service for enx2: not found\n"
          "FAIL  mounted volumes readable: the root disk has 0 volumes\n"
-         "PASS  serial port users readable: /proc scan ran; 0 users of /dev/ttyS0\n"
-         "PASS  input monitoring permission: not granted (keystroke guard off)\n"
-         "PASS  trust prompt detection: no prompt showing now\n"
-         "PASS  blocked device detection: no devices waiting for approval\n"},
+         "PASS  serial port users readable: /proc scan ran; 0 users of /dev/ttyS0" +
+             seen +
+             "PASS  input monitoring permission: not granted (keystroke guard off)\n"
+             "PASS  trust prompt detection: no prompt showing now\n"
+             "PASS  blocked device detection: no devices waiting for approval\n"},
         {"lock tool not executable, no network adapter, root on a whole disk", Lock::notExecutable,
          false, "Wired", mountLine(22, "252:0", "/", "ext4"), false, true, false,
          "FAIL  lock screen available: loginctl lock-session resolved (not called)\n"
          "PASS  mounted volumes readable: vda has 1 volumes\n"
-         "PASS  serial port users readable: /proc scan ran; 0 users of /dev/ttyS0\n"
-         "PASS  input monitoring permission: granted\n"
-         "PASS  trust prompt detection: no prompt showing now\n"
-         "PASS  blocked device detection: no devices waiting for approval\n"},
+         "PASS  serial port users readable: /proc scan ran; 0 users of /dev/ttyS0" +
+             seen +
+             "PASS  input monitoring permission: granted\n"
+             "PASS  trust prompt detection: no prompt showing now\n"
+             "PASS  blocked device detection: no devices waiting for approval\n"},
     };
     for (const auto& c : cases) {
         FixtureTree tree;
