@@ -7,10 +7,9 @@
 #include "app/shell/CommandLine.h"
 #include "app/shell/DemoWindow.h"
 #include "app/shell/Display.h"
-#include "app/shell/HeadlessApp.h"
+#include "app/shell/HeadlessRun.h"
 #include "app/shell/KeepAlive.h"
 #include "app/shell/PolicyCheck.h"
-#include "app/shell/QuitOnSignal.h"
 #include "app/shell/Reports.h"
 #include "app/shell/SingleCopy.h"
 #include "app/shell/TrayApp.h"
@@ -60,26 +59,6 @@ int runApp(int argc, char** argv) {
     return QApplication::exec();
 }
 
-// The guard without a desktop, until SIGTERM or SIGINT: then the event loop ends, the Monitor and
-// the keyboard watcher unwind (a seized keyboard is let go) and it exits 0. Every file was saved
-// when it changed.
-int runHeadless(int argc, char** argv, bool json) {
-    const MonitorFiles files;
-    const SingleCopy lock({files.settings, files.events});
-    if (!lock.first()) {
-        std::cerr << "vantrel --headless: another copy already guards with these files\n";
-        return 0;
-    }
-    // A reader of the JSON lines that went away must not end the guard.
-    std::signal(SIGPIPE, SIG_IGN);
-    const QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Vantrel"));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(version));
-    const QuitOnSignal quit;
-    const HeadlessApp guard(json, std::cout);
-    return QCoreApplication::exec();
-}
-
 } // namespace
 } // namespace vantrel
 
@@ -126,6 +105,9 @@ int main(int argc, char** argv) {
         std::cout << "Vantrel " << version << '\n';
         return 0;
     case Mode::headless:
+        // The guard's own executable, which loads no window library, runs in place of this
+        // one; without it this one guards as well.
+        runGuardExecutable(argv);
         return runHeadless(argc, argv, line.json);
     case Mode::app:
         break;

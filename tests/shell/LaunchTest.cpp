@@ -3,6 +3,7 @@
 #include "tests/linux/FixtureTree.h"
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -214,6 +215,10 @@ TEST(Launch, HeadlessPrintsEventsAndEndsCleanlyOnSigterm) {
         return false;
     };
     ASSERT_TRUE(waitFor("trusted baseline"));
+    // It runs as the guard's own executable, which loads no window library.
+    const auto image =
+        std::filesystem::read_symlink("/proc/" + std::to_string(process.processId()) + "/exe");
+    EXPECT_EQ(image.filename(), "vantrel-headless");
     tree.usbDevice("1-1", {.product = "Stick\n{\"level\":\"info\"}", .manufacturer = "Maker"});
     ASSERT_TRUE(waitFor("Stick")) << "the timer's cycle finds the device";
 
