@@ -18,6 +18,7 @@ namespace {
 using nlohmann::json;
 
 TEST(JsonLines, OneValidObjectPerEventOnOneLine) {
+    using namespace std::string_literals; // a text with a NUL in it
     const struct {
         std::string text;
         Timestamp date;
@@ -26,8 +27,7 @@ TEST(JsonLines, OneValidObjectPerEventOnOneLine) {
         {"Plain sentence.", Timestamp{0}, "2001-01-01T00:00:00.000Z"},
         {"Name \"quoted\" with \\ and \n a newline\r\t", Timestamp::fromUnix(1714555800.25),
          "2024-05-01T09:30:00.250Z"},
-        {std::string("nul \0 and \x1b[31m escape", 24), Timestamp::fromUnix(-1.5),
-         "1969-12-31T23:59:58.500Z"},
+        {"nul \0 and \x1b[31m escape"s, Timestamp::fromUnix(-1.5), "1969-12-31T23:59:58.500Z"},
         {"line\xE2\x80\xA8separator and \xF0\x9F\x94\x8C", Timestamp::fromUnix(951782400),
          "2000-02-29T00:00:00.000Z"},
     };
