@@ -2,6 +2,7 @@
 // that no value is a format string and none can be split into more fields.
 #include "app/shell/JournalSink.h"
 
+#include "app/linux/HostFiles.h"
 #include "core/Displayable.h"
 
 #include <cstdio>
@@ -46,6 +47,10 @@ std::vector<std::string> fields(const Event& event, const std::optional<EventDev
 }
 
 } // namespace
+
+bool JournalSink::available() {
+    return available(HostFiles::path(standardSocket));
+}
 
 bool JournalSink::available(const std::filesystem::path& socket) {
     std::error_code error;

@@ -15,7 +15,10 @@ class JournalSink final : public EventSink {
     static constexpr const char* standardSocket = "/run/systemd/journal/socket";
 
     // Whether a journal answers here: its socket exists. Without one, a sink is not worth making.
-    static bool available(const std::filesystem::path& socket = standardSocket);
+    // The socket is looked for on the machine Vantrel reads, so that a fixture machine's events
+    // (under VANTREL_ROOT, in tests and benchmarks) never reach the system's journal.
+    static bool available();
+    static bool available(const std::filesystem::path& socket);
 
     // Sends the entry. Each field goes whole: no value is formatted, and one with a newline is
     // sent length-prefixed, so it cannot start another field. When the journal cannot take it,
