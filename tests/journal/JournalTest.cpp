@@ -21,6 +21,7 @@
 #include <sstream>
 #include <sys/mount.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -340,6 +341,23 @@ TEST_F(PrivateJournal, AnEventReachesTheCollectorWithItsFields) {
     ASSERT_EQ(arrived.size(), 1u) << "upload: " << contents(folder.path / "upload.log")
                                   << "\ncollector: " << contents(folder.path / "remote.log");
     EXPECT_EQ(ownFields(arrived.front()), expectedFields(event, device));
+}
+
+// A fixture machine (tests, benchmarks) has a journal only where its own tree has the socket, so
+// its events never reach the system's journal.
+TEST(JournalSink, IsLookedForOnTheMachineVantrelReads) {
+    const TempFolder folder;
+    const EnvGuard root("VANTREL_ROOT", folder.path.c_str());
+    EXPECT_FALSE(JournalSink::available());
+    const fs::path socketPath = folder.path / "run/systemd/journal/socket";
+    fs::create_directories(socketPath.parent_path());
+    const int s = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    EXPECT_TRUE(JournalSink::available());
+    ::close(s);
 }
 
 } // namespace
