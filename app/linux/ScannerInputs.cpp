@@ -209,11 +209,11 @@ struct InputNode {
     std::uint64_t link = 0; // the inode of its link in /sys/class/input
 };
 
-// The inputN entries of /sys/class/input, open as `place`, in registration order; `events` gets
-// its eventN links.
-std::vector<InputNode> inputNodes(int place, InputCache::EventLinks& events) {
+// The inputN entries of the class folder `inputClass`, open as `place`, in registration order;
+// `events` gets its eventN links.
+std::vector<InputNode> inputNodes(const std::string& inputClass, int place,
+                                  InputCache::EventLinks& events) {
     std::vector<InputNode> nodes;
-    const std::string inputClass = HostFiles::path("/sys/class/input").string();
     for (HostFiles::Entry& entry : HostFiles::entries(place)) {
         const std::string& name = entry.name;
         if (name.starts_with("event")) {
@@ -299,12 +299,12 @@ Scanned scan(const InputCache& cache) {
     Scanned scanned;
     // The class folder stays open after its listing for the devices' folders to be opened
     // through it.
-    const int place =
-        ::open(HostFiles::path("/sys/class/input").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string inputClass = HostFiles::path("/sys/class/input").string();
+    const int place = ::open(inputClass.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (place < 0) {
         return scanned;
     }
-    const std::vector<InputNode> nodes = inputNodes(place, scanned.events);
+    const std::vector<InputNode> nodes = inputNodes(inputClass, place, scanned.events);
     // An event device registers just after its input device, and adds its eventN link.
     const bool newEvents = scanned.events != cache.eventLinks();
     for (const InputNode& node : nodes) {

@@ -29,9 +29,7 @@ TrayApp::TrayApp(const std::function<void()>& firstCycle) {
             std::make_unique<PromptNotification>(QDBusConnection::sessionBus(), clock_);
         prompts_.notification->setLocked(lockHold_.locked());
     }
-    if (JournalSink::available()) {
-        journal_ = std::make_unique<JournalSink>();
-    }
+    journal_ = openJournalSink();
     monitor_ = std::make_unique<Monitor>(MonitorProviders{machine_, keyboard_, notifier_, prompts_,
                                                           scheduler_, clock_, journal_.get()});
     // The panel and the notification are answered through the Monitor, and follow whether they

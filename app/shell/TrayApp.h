@@ -81,7 +81,7 @@ class TrayApp final : public QObject {
     bool alert_ = false;
     bool inTray_ = false;
     // Every event also goes to the system journal, where one answers.
-    std::unique_ptr<JournalSink> journal_;
+    std::unique_ptr<EventSink> journal_;
     // Last, so that they go first: nothing above refers to them.
     std::unique_ptr<MachineWatch> watch_;
     std::unique_ptr<Monitor> monitor_;
