@@ -298,7 +298,7 @@ Result run(const std::string& path, const std::vector<std::string>& args,
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
-    const std::string executable = HostFiles::path(path).string();
+    const std::string executable = HostFiles::path(path);
 
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
@@ -527,7 +527,7 @@ bool lockScreen(Acting acting) {
 }
 
 bool lockScreenAvailable() {
-    const std::string tool = HostFiles::path(loginctl).string();
+    const std::string tool = HostFiles::path(loginctl);
     struct stat info {};
     return ::stat(tool.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
            ::access(tool.c_str(), X_OK) == 0;

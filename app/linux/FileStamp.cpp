@@ -4,7 +4,7 @@
 
 namespace vantrel {
 
-FileStamp stamp(const std::filesystem::path& file) {
+FileStamp stamp(const std::string& file) {
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0) {
         return {};

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
+#include <string>
 
 namespace vantrel {
 
@@ -16,6 +16,6 @@ struct FileStamp {
 };
 
 // The stamp of `file` now (links followed); one that is not present when stat fails.
-FileStamp stamp(const std::filesystem::path& file);
+FileStamp stamp(const std::string& file);
 
 } // namespace vantrel

@@ -32,7 +32,7 @@ SourcePtr schemaSource() {
         GSettingsSchemaSource* source = g_settings_schema_source_get_default();
         return SourcePtr(source != nullptr ? g_settings_schema_source_ref(source) : nullptr);
     }
-    const std::string folder = HostFiles::path("/usr/share/glib-2.0/schemas").string();
+    const std::string folder = HostFiles::path("/usr/share/glib-2.0/schemas");
     GError* error = nullptr;
     GSettingsSchemaSource* source =
         g_settings_schema_source_new_from_directory(folder.c_str(), nullptr, TRUE, &error);

@@ -55,10 +55,10 @@ std::optional<std::string> readAll(int fd, std::size_t limit) {
 
 } // namespace
 
-std::filesystem::path path(std::string_view absolute) {
+std::string path(std::string_view absolute) {
     const char* root = std::getenv("VANTREL_ROOT");
     if (root == nullptr || *root == '\0') {
-        return std::filesystem::path(absolute);
+        return std::string(absolute);
     }
     std::string joined(root);
     while (joined.size() > 1 && joined.back() == '/') {
@@ -68,10 +68,10 @@ std::filesystem::path path(std::string_view absolute) {
         joined += '/';
     }
     joined += absolute;
-    return std::filesystem::path(std::move(joined));
+    return joined;
 }
 
-std::optional<std::string> read(const std::filesystem::path& file, std::size_t limit) {
+std::optional<std::string> read(const std::string& file, std::size_t limit) {
     return read(AT_FDCWD, file.c_str(), limit);
 }
 
@@ -151,7 +151,7 @@ std::string repairedUTF8(std::string_view bytes) {
     return out;
 }
 
-std::optional<std::string> attribute(const std::filesystem::path& file) {
+std::optional<std::string> attribute(const std::string& file) {
     auto bytes = read(file);
     if (!bytes) {
         return std::nullopt;
@@ -168,9 +168,9 @@ std::optional<std::string> quickAttribute(const char* file) {
 
 namespace {
 
-// An attribute's text from a read of at most `attributeLimit` bytes into `buffer` that gave `n`
+// An attribute's bytes from a read of at most `attributeLimit` bytes into `buffer` that gave `n`
 // (failing with `error`).
-std::optional<std::string> attributeText(const char* buffer, ssize_t n, int error) {
+std::optional<std::string_view> attributeBytes(const char* buffer, ssize_t n, int error) {
     // A FIFO or a device with nothing to give says so instead of waiting: that is an empty text.
     if (n < 0 && error != EAGAIN && error != EWOULDBLOCK) {
         return std::nullopt;
@@ -179,25 +179,33 @@ std::optional<std::string> attributeText(const char* buffer, ssize_t n, int erro
     if (used > 0 && buffer[used - 1] == '\n') {
         --used;
     }
-    return repairedUTF8(std::string_view(buffer, used));
+    return std::string_view(buffer, used);
+}
+
+std::optional<std::string> repaired(std::optional<std::string_view> bytes) {
+    return bytes ? std::optional(repairedUTF8(*bytes)) : std::nullopt;
 }
 
 } // namespace
 
-std::optional<std::string> quickAttribute(int folder, const char* file) {
+std::optional<std::string_view> quickBytes(int folder, const char* file, Buffer& buffer) {
     const int fd = ::openat(folder, file, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         return std::nullopt;
     }
     openCount.fetch_add(1, std::memory_order_relaxed);
-    char buffer[attributeLimit];
     ssize_t n = 0;
     do {
-        n = ::read(fd, buffer, sizeof buffer);
+        n = ::read(fd, buffer.data(), buffer.size());
     } while (n < 0 && errno == EINTR);
     const int error = n < 0 ? errno : 0;
     ::close(fd);
-    return attributeText(buffer, n, error);
+    return attributeBytes(buffer.data(), n, error);
+}
+
+std::optional<std::string> quickAttribute(int folder, const char* file) {
+    Buffer buffer;
+    return repaired(quickBytes(folder, file, buffer));
 }
 
 std::shared_ptr<const KeptAttribute> KeptAttribute::keep(int folder, const char* file) {
@@ -214,12 +222,12 @@ KeptAttribute::~KeptAttribute() {
 }
 
 std::optional<std::string> KeptAttribute::read() const {
-    char buffer[attributeLimit];
+    Buffer buffer;
     ssize_t n = 0;
     do {
-        n = ::pread(fd_, buffer, sizeof buffer, 0);
+        n = ::pread(fd_, buffer.data(), buffer.size(), 0);
     } while (n < 0 && errno == EINTR);
-    return attributeText(buffer, n, n < 0 ? errno : 0);
+    return repaired(attributeBytes(buffer.data(), n, n < 0 ? errno : 0));
 }
 
 std::optional<std::string> linkText(int folder, const char* link) {
@@ -283,7 +291,7 @@ std::optional<std::string_view> ueventValue(std::string_view uevent, std::string
     return std::nullopt;
 }
 
-std::vector<Entry> entries(const std::filesystem::path& folder) {
+std::vector<Entry> entries(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return {};

@@ -2,9 +2,9 @@
 // set (a test's fixture tree), bounded in size, and with bytes that are not UTF-8 repaired.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,13 +16,13 @@ namespace vantrel::HostFiles {
 // The largest attribute file a probe reads; anything longer is cut at this size.
 inline constexpr std::size_t attributeLimit = 4096;
 
-// `absolute` ("/sys/bus/usb/devices") under $VANTREL_ROOT when that is set and not empty.
-std::filesystem::path path(std::string_view absolute);
+// `absolute` ("/sys/bus/usb/devices") under $VANTREL_ROOT when that is set and not empty. A
+// plain string, as the scans join names to it many times a cycle.
+std::string path(std::string_view absolute);
 
 // The file's bytes, at most `limit` of them; none when it is missing, unreadable or not a
 // regular file or sysfs attribute. Never blocks on a pipe or a device node.
-std::optional<std::string> read(const std::filesystem::path& file,
-                                std::size_t limit = attributeLimit);
+std::optional<std::string> read(const std::string& file, std::size_t limit = attributeLimit);
 
 // The same for `file` relative to the folder open as `folder` (O_PATH is enough).
 std::optional<std::string> read(int folder, const char* file, std::size_t limit);
@@ -31,7 +31,7 @@ std::optional<std::string> read(int folder, const char* file, std::size_t limit)
 std::string repairedUTF8(std::string_view bytes);
 
 // A sysfs text attribute: read, repaired, with one trailing line feed removed.
-std::optional<std::string> attribute(const std::filesystem::path& file);
+std::optional<std::string> attribute(const std::string& file);
 
 // `attribute` in the fewest system calls, for scans that read many attributes: one open, one
 // read and one close. A read of `attributeLimit` bytes returns a sysfs attribute whole (the
@@ -43,6 +43,12 @@ std::optional<std::string> quickAttribute(const char* file);
 // The same for `file` relative to the folder open as `folder` (a descriptor, as openat takes
 // it, O_PATH being enough), which spares looking up the folder's path again for every file.
 std::optional<std::string> quickAttribute(int folder, const char* file);
+
+// The bytes of an attribute read as quickAttribute reads it, into `buffer`, with one trailing
+// line feed removed and nothing repaired: for text that is parsed (a uevent's numbers), never
+// shown. None when the file is missing or cannot be read.
+using Buffer = std::array<char, attributeLimit>;
+std::optional<std::string_view> quickBytes(int folder, const char* file, Buffer& buffer);
 
 // An attribute kept open from scan to scan and read again from its start, which has the kernel
 // format a sysfs attribute afresh: one system call a read, and no path to look up. Once its device
@@ -90,7 +96,7 @@ inline constexpr std::size_t entryLimit = 4096;
 
 // The entries of `folder` without "." and "..", in the order the file system gives them, at
 // most `entryLimit`; none when it cannot be opened. Links are not followed.
-std::vector<Entry> entries(const std::filesystem::path& folder);
+std::vector<Entry> entries(const std::string& folder);
 // The same for the folder open (not as O_PATH) as `folder`, read from where the descriptor stands,
 // which stays open for lookups relative to it.
 std::vector<Entry> entries(int folder);

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <linux/input.h>
 #include <poll.h>
+#include <string>
 #include <string_view>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -85,7 +86,7 @@ bool KeystrokeGuard::checkAccess() {
     bool refused = false;
     for (const Scanner::KeyboardNode& keyboard : Scanner::keyboardNodes()) {
         for (const std::string& path : keyboard.eventPaths) {
-            const Opening opening = tryOpen(HostFiles::path(path).string());
+            const Opening opening = tryOpen(HostFiles::path(path));
             if (opening == Opening::granted) {
                 return true;
             }
@@ -96,10 +97,10 @@ bool KeystrokeGuard::checkAccess() {
         return false;
     }
     // No keyboard to try: any other event device has the same owner and mode.
-    const std::filesystem::path input = HostFiles::path("/dev/input");
+    const std::string input = HostFiles::path("/dev/input");
     for (const HostFiles::Entry& entry : HostFiles::entries(input)) {
         if (isEventName(entry.name)) {
-            const Opening opening = tryOpen((input / entry.name).string());
+            const Opening opening = tryOpen(input + '/' + entry.name);
             if (opening == Opening::granted) {
                 return true;
             }
@@ -140,7 +141,7 @@ void KeystrokeGuard::rescan() {
     std::map<std::string, const Scanner::KeyboardNode*> wanted;
     for (const Scanner::KeyboardNode& keyboard : keyboards) {
         for (const std::string& path : keyboard.eventPaths) {
-            wanted.emplace(HostFiles::path(path).string(), &keyboard);
+            wanted.emplace(HostFiles::path(path), &keyboard);
         }
     }
     bool different = false;

@@ -299,7 +299,7 @@ Scanned scan(const InputCache& cache) {
     Scanned scanned;
     // The class folder stays open after its listing for the devices' folders to be opened
     // through it.
-    const std::string inputClass = HostFiles::path("/sys/class/input").string();
+    const std::string inputClass = HostFiles::path("/sys/class/input");
     const int place = ::open(inputClass.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (place < 0) {
         return scanned;

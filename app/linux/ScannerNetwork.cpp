@@ -321,8 +321,8 @@ std::vector<NetInterface> interfaces(const std::map<std::string, IfCounters>& co
     }
     const auto addresses = ipv4Addresses();
     std::set<std::string> handled;
-    const std::string classFolder = HostFiles::path("/sys/class/net").string();
-    const std::string sys = HostFiles::resolved("", HostFiles::path("/sys").string());
+    const std::string classFolder = HostFiles::path("/sys/class/net");
+    const std::string sys = HostFiles::resolved("", HostFiles::path("/sys"));
     std::map<std::string, NetFacts, std::less<>> kept;
     std::size_t keptOpen = 0; // operstates kept open
     std::vector<std::string> order;

@@ -133,7 +133,7 @@ class Place {
 // present, by name (1-2, 1-2.3; root hubs and interfaces are not devices here), and the root
 // hubs (usbN) with their bus numbers, in the order the folder gives them.
 struct Bus {
-    std::string folder = HostFiles::path("/sys/bus/usb/devices").string();
+    std::string folder = HostFiles::path("/sys/bus/usb/devices");
     std::vector<std::string> devices;
     std::vector<std::pair<std::string, unsigned long>> rootHubs;
     // The authorized_default of each root hub read so far, by bus number.
@@ -247,7 +247,7 @@ void describeAttached(PortInfo& port, Bus& bus, const std::vector<std::string>& 
 
 void addTypeCPorts(Bus& bus, bool policyEngine, std::map<std::string, PortInfo>& found,
                    std::set<std::string>& covered) {
-    const std::string typec = HostFiles::path("/sys/class/typec").string();
+    const std::string typec = HostFiles::path("/sys/class/typec");
     for (const HostFiles::Entry& entry : HostFiles::entries(typec)) {
         const std::string& name = entry.name;
         if (!name.starts_with("port")) {

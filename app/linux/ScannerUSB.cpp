@@ -9,7 +9,8 @@
 // block/sdb, net/enx0011223344, each with a link in /sys/class/tty, block or net.
 //
 // A scan costs little more than the files it reads: one listing of the bus folder, one open of
-// each device's folder through its link, as a place only, and a stat of it, and one listing of
+// each device's folder through its link, as a place only (the listing gives the link's inode,
+// which tells one connection from the next, so the folder is not asked), and one listing of
 // each of the three class folders with a readlink per entry; no device's folder is listed. A
 // class device belongs to the nearest USB device above it, known by its kernel name. A device's
 // uevent gives its ids and class in one open, an interface's uevent its class; the strings and
@@ -205,14 +206,17 @@ std::string nameAttribute(int folder, const char* file, std::string_view fallbac
     return LocaleText::trimmed(text ? std::string_view(*text) : fallback);
 }
 
-// What the device in the folder open as `folder` says of itself and of its interfaces.
-// With `keepOpen`, its authorization flag stays open for the scans to come.
+// What the device in the folder open as `folder` says of itself and of its interfaces; `id`
+// is the connection's. With `keepOpen`, its authorization flag stays open for the scans to come.
 void describe(int folder, std::string_view name, const std::vector<std::string_view>& interfaces,
-              const struct stat& info, bool keepOpen, Found& found) {
+              std::uint64_t id, bool keepOpen, Found& found) {
     USBDevice& device = found.record;
-    device.id = static_cast<std::uint64_t>(info.st_ino);
+    device.id = id;
+    found.pairs.reserve(interfaces.size() + 1);
 
-    const auto uevent = HostFiles::quickAttribute(folder, "uevent");
+    // The uevent files hold numbers only, so their bytes are parsed as read.
+    HostFiles::Buffer buffer;
+    const auto uevent = HostFiles::quickBytes(folder, "uevent", buffer);
     const auto line = [&](std::string_view key) {
         return uevent ? HostFiles::ueventValue(*uevent, key) : std::nullopt;
     };
@@ -227,9 +231,11 @@ void describe(int folder, std::string_view name, const std::vector<std::string_v
         found.pairs.push_back(*pair);
     }
     // The kernel keeps a device's interfaces in the device's own folder.
+    std::string file;
     for (const std::string_view interface : interfaces) {
         const std::string prefix = std::string(interface) + '/';
-        const auto text = HostFiles::quickAttribute(folder, (prefix + "uevent").c_str());
+        file.assign(prefix).append("uevent");
+        const auto text = HostFiles::quickBytes(folder, file.c_str(), buffer);
         const auto kind = text ? HostFiles::ueventValue(*text, "INTERFACE") : std::nullopt;
         if (const auto pair =
                 classPair(folder, prefix, kind, "bInterfaceClass", "bInterfaceSubClass")) {
@@ -259,10 +265,10 @@ void describe(int folder, std::string_view name, const std::vector<std::string_v
     }
 }
 
-// The device of the bus folder's link `name`, the bus folder being open as `bus`, with its
-// interfaces `interfaces`; none when it is gone before its folder could be looked at. With
-// `keepOpen`, its authorization flag stays open.
-std::optional<Found> device(int bus, const std::string& name,
+// The device of the bus folder's link `name`, whose inode is `link` (0: not known), the bus
+// folder being open as `bus`, with its interfaces `interfaces`; none when it is gone before its
+// folder could be looked at. With `keepOpen`, its authorization flag stays open.
+std::optional<Found> device(int bus, const std::string& name, std::uint64_t link,
                             const std::vector<std::string_view>& interfaces, bool keepOpen) {
     // The folder is opened through its link as a place only (O_PATH), which reads nothing and
     // spares looking up its path again for every file read below. A device unplugged since the
@@ -273,10 +279,12 @@ std::optional<Found> device(int bus, const std::string& name,
     }
     Found found;
     found.name = name;
+    // The kernel makes a new link for every connection, so its inode tells one connection from
+    // the next; where the listing gave none, the folder's own inode does.
     struct stat info {};
-    const bool present = ::fstat(folder, &info) == 0;
+    const bool present = link != 0 || ::fstat(folder, &info) == 0;
     if (present) {
-        describe(folder, name, interfaces, info, keepOpen, found);
+        describe(folder, name, interfaces, link != 0 ? link : info.st_ino, keepOpen, found);
     }
     ::close(folder);
     if (!present) {
@@ -374,7 +382,7 @@ bool plainTarget(std::string_view target) {
 void gatherClass(std::string_view cls,
                  const std::vector<std::pair<std::string_view, Found*>>& byName,
                  const UsbCache* cache, std::map<std::string, ClassLink, std::less<>>* kept) {
-    const std::string classFolder = HostFiles::path("/sys/class/" + std::string(cls)).string();
+    const std::string classFolder = HostFiles::path("/sys/class/" + std::string(cls));
     std::string key;
     // The folder stays open after its listing for the links to be read relative to it.
     const int place = ::open(classFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -388,18 +396,19 @@ void gatherClass(std::string_view cls,
         key.assign(cls).append(1, '/').append(entry.name);
         const std::string* known =
             cache != nullptr && entry.inode != 0 ? cache->classLink(key, entry.inode) : nullptr;
-        std::string path;
-        if (known != nullptr) {
-            path = *known;
-        } else {
-            const auto target = HostFiles::linkText(place, entry.name.c_str());
+        std::string read;
+        if (known == nullptr) {
+            auto target = HostFiles::linkText(place, entry.name.c_str());
             if (!target) {
                 continue; // gone since the listing
             }
-            path = plainTarget(*target) ? std::move(*target) : resolved(classFolder, *target);
+            read = plainTarget(*target) ? std::move(*target) : resolved(classFolder, *target);
         }
+        std::string_view path = known != nullptr ? std::string_view(*known) : read;
         if (kept != nullptr && entry.inode != 0) {
-            kept->emplace(key, ClassLink{entry.inode, path});
+            const auto at = kept->try_emplace(
+                key, ClassLink{entry.inode, known != nullptr ? *known : std::move(read)});
+            path = at.first->second.path;
         }
         if (lastName(path) != entry.name || lastName(parentOf(path)) != cls) {
             continue;
@@ -425,7 +434,7 @@ void gatherClass(std::string_view cls,
 namespace {
 
 std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldByRule) {
-    const std::string busFolder = HostFiles::path("/sys/bus/usb/devices").string();
+    const std::string busFolder = HostFiles::path("/sys/bus/usb/devices");
     std::vector<std::pair<std::string, std::uint64_t>> names; // with the inodes of their links
     std::vector<std::string> interfaces;
     std::vector<std::string> listed; // devices and root hubs, for the port scan
@@ -468,7 +477,7 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
         std::optional<Found> one =
             cache != nullptr ? unchanged(*cache, busFolder, name, link, own) : std::nullopt;
         if (!one) {
-            one = device(bus, name, own, cache != nullptr && keptOpen < keptOpenLimit);
+            one = device(bus, name, link, own, cache != nullptr && keptOpen < keptOpenLimit);
         }
         if (one) {
             one->link = link;
@@ -544,15 +553,18 @@ std::vector<USBDevice> usbDevices(UsbCache& cache, const std::set<std::string>& 
 }
 
 std::optional<std::string> kernelName(std::uint64_t id) {
-    const std::string busFolder = HostFiles::path("/sys/bus/usb/devices").string();
+    const std::string busFolder = HostFiles::path("/sys/bus/usb/devices");
     for (const auto& entry : HostFiles::entries(busFolder)) {
         const std::string_view name = entry.name;
         if (name.find(':') != std::string_view::npos || name.starts_with("usb")) {
             continue;
         }
+        // The id is the inode of the device's link, or of its folder where the listing gives no
+        // inode (as the scan took it).
         struct stat info {};
-        if (::stat((busFolder + '/' + entry.name).c_str(), &info) == 0 &&
-            static_cast<std::uint64_t>(info.st_ino) == id) {
+        if (entry.inode != 0 ? entry.inode == id
+                             : ::stat((busFolder + '/' + entry.name).c_str(), &info) == 0 &&
+                                   static_cast<std::uint64_t>(info.st_ino) == id) {
             return entry.name;
         }
     }

@@ -19,7 +19,7 @@ namespace vantrel::Scanner {
 
 // One device as a scan read it, before the class devices below it are handed to it.
 struct UsbFacts {
-    USBDevice record;                       // id is the inode of its folder
+    USBDevice record;                       // id is the inode of its link
     std::vector<std::pair<int, int>> pairs; // the class pairs of the device and its interfaces
     std::optional<std::string> authorized;  // the flag as read with the rest
     std::vector<std::string> interfaces;    // its interfaces in the bus folder ("1-1:1.0")
