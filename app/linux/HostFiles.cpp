@@ -1,6 +1,7 @@
 #include "app/linux/HostFiles.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
@@ -25,16 +26,12 @@ bool isContinuation(unsigned char c) {
 // Reads up to `limit` bytes of an open descriptor, going on after interruptions and short reads.
 // A descriptor that would block counts as ended.
 std::optional<std::string> readAll(int fd, std::size_t limit) {
+    // Read a page at a time into a buffer on the stack, so that a small file (nearly every one)
+    // costs one allocation of its own size.
     std::string bytes;
-    // sysfs attributes fit in one page, so one buffer of the limit (or less) is enough almost
-    // always; growing stays bounded by `limit`.
-    bytes.resize(std::min<std::size_t>(limit, 4096));
-    std::size_t used = 0;
-    while (used < limit) {
-        if (used == bytes.size()) {
-            bytes.resize(std::min(limit, bytes.size() * 2));
-        }
-        const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+    std::array<char, 4096> chunk;
+    while (bytes.size() < limit) {
+        const ssize_t n = ::read(fd, chunk.data(), std::min(chunk.size(), limit - bytes.size()));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -47,9 +44,8 @@ std::optional<std::string> readAll(int fd, std::size_t limit) {
         if (n == 0) {
             break;
         }
-        used += static_cast<std::size_t>(n);
+        bytes.append(chunk.data(), static_cast<std::size_t>(n));
     }
-    bytes.resize(used);
     return bytes;
 }
 
@@ -214,7 +210,7 @@ std::shared_ptr<const KeptAttribute> KeptAttribute::keep(int folder, const char*
         return nullptr;
     }
     openCount.fetch_add(1, std::memory_order_relaxed);
-    return std::shared_ptr<const KeptAttribute>(new KeptAttribute(fd));
+    return std::make_shared<const KeptAttribute>(Token{}, fd);
 }
 
 KeptAttribute::~KeptAttribute() {
@@ -315,6 +311,8 @@ std::vector<Entry> entries(int fd) {
             break;
         }
         const auto size = static_cast<std::size_t>(n);
+        // A record takes at least 24 bytes, so this is room enough for the whole buffer's.
+        found.reserve(std::min(entryLimit, found.size() + size / 24));
         for (std::size_t at = 0; at < size && found.size() < entryLimit;) {
             // Each record is a dirent64 whose length says where the next one starts.
             dirent64 header{};

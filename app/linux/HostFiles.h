@@ -54,6 +54,11 @@ std::optional<std::string_view> quickBytes(int folder, const char* file, Buffer&
 // format a sysfs attribute afresh: one system call a read, and no path to look up. Once its device
 // is gone, reads fail. Made by `keep`; closed when the last holder lets it go.
 class KeptAttribute {
+    // Only `keep` makes one (in one allocation with its count, through make_shared).
+    struct Token {
+        explicit Token() = default;
+    };
+
   public:
     // `file` relative to the folder open as `folder`, as quickAttribute takes them; none when it
     // cannot be opened.
@@ -64,8 +69,9 @@ class KeptAttribute {
     // The text as quickAttribute gives it now; none when it cannot be read.
     std::optional<std::string> read() const;
 
+    KeptAttribute(Token, int fd) : fd_(fd) {}
+
   private:
-    explicit KeptAttribute(int fd) : fd_(fd) {}
     int fd_;
 };
 

@@ -165,13 +165,15 @@ bool isDeviceName(std::string_view name) {
 // below every device and interface, and the class folders of what HID, sound, video and SCSI
 // drivers make. A class device below one of them does not count.
 bool isBarrenFolder(std::string_view name) {
+    // Sorted, for a binary search: every folder on the way up from a class device is looked up.
     static constexpr std::string_view barren[] = {
-        "power",        "input",   "hidraw",    "sound",       "video4linux",
-        "media0",       "usbmisc", "scsi_host", "scsi_device", "scsi_disk",
-        "scsi_generic", "bsg",     "bluetooth", "ieee80211",   "wakeup",
+        "bluetooth", "bsg",   "hidraw",      "ieee80211",   "input",
+        "media0",    "power", "scsi_device", "scsi_disk",   "scsi_generic",
+        "scsi_host", "sound", "usbmisc",     "video4linux", "wakeup",
     };
+    static_assert(std::is_sorted(std::begin(barren), std::end(barren)));
     return name.starts_with("ep_") ||
-           std::find(std::begin(barren), std::end(barren), name) != std::end(barren);
+           std::binary_search(std::begin(barren), std::end(barren), name);
 }
 
 // The class folders looked for, in the order of the lists they fill.
@@ -206,6 +208,27 @@ std::string nameAttribute(int folder, const char* file, std::string_view fallbac
     return LocaleText::trimmed(text ? std::string_view(*text) : fallback);
 }
 
+// The PRODUCT ("vendor/product/release") and TYPE ("class/subclass/protocol") lines of a USB
+// device's uevent, found in one pass; the first line of each key counts.
+struct DeviceLines {
+    std::optional<std::string_view> product, type;
+};
+
+DeviceLines deviceLines(std::string_view uevent) {
+    DeviceLines lines;
+    while (!uevent.empty() && !(lines.product && lines.type)) {
+        const std::size_t end = uevent.find('\n');
+        const std::string_view line = uevent.substr(0, end);
+        if (!lines.product && line.starts_with("PRODUCT=")) {
+            lines.product = line.substr(8);
+        } else if (!lines.type && line.starts_with("TYPE=")) {
+            lines.type = line.substr(5);
+        }
+        uevent.remove_prefix(end == std::string_view::npos ? uevent.size() : end + 1);
+    }
+    return lines;
+}
+
 // What the device in the folder open as `folder` says of itself and of its interfaces; `id`
 // is the connection's. With `keepOpen`, its authorization flag stays open for the scans to come.
 void describe(int folder, std::string_view name, const std::vector<std::string_view>& interfaces,
@@ -217,17 +240,15 @@ void describe(int folder, std::string_view name, const std::vector<std::string_v
     // The uevent files hold numbers only, so their bytes are parsed as read.
     HostFiles::Buffer buffer;
     const auto uevent = HostFiles::quickBytes(folder, "uevent", buffer);
-    const auto line = [&](std::string_view key) {
-        return uevent ? HostFiles::ueventValue(*uevent, key) : std::nullopt;
-    };
-    if (const auto ids = fields<2>(line("PRODUCT"), 16)) {
+    const DeviceLines lines = uevent ? deviceLines(*uevent) : DeviceLines{};
+    if (const auto ids = fields<2>(lines.product, 16)) {
         device.vendorID = (*ids)[0];
         device.productID = (*ids)[1];
     } else {
         device.vendorID = numberAttribute(folder, "idVendor", 16).value_or(0);
         device.productID = numberAttribute(folder, "idProduct", 16).value_or(0);
     }
-    if (const auto pair = classPair(folder, "", line("TYPE"), "bDeviceClass", "bDeviceSubClass")) {
+    if (const auto pair = classPair(folder, "", lines.type, "bDeviceClass", "bDeviceSubClass")) {
         found.pairs.push_back(*pair);
     }
     // The kernel keeps a device's interfaces in the device's own folder.
@@ -265,19 +286,18 @@ void describe(int folder, std::string_view name, const std::vector<std::string_v
     }
 }
 
-// The device of the bus folder's link `name`, whose inode is `link` (0: not known), the bus
-// folder being open as `bus`, with its interfaces `interfaces`; none when it is gone before its
-// folder could be looked at. With `keepOpen`, its authorization flag stays open.
-std::optional<Found> device(int bus, const std::string& name, std::uint64_t link,
-                            const std::vector<std::string_view>& interfaces, bool keepOpen) {
+// Reads into `found` the device of the bus folder's link `name`, whose inode is `link` (0: not
+// known), the bus folder being open as `bus`, with its interfaces `interfaces`; false when it is
+// gone before its folder could be looked at. With `keepOpen`, its authorization flag stays open.
+bool device(int bus, const std::string& name, std::uint64_t link,
+            const std::vector<std::string_view>& interfaces, bool keepOpen, Found& found) {
     // The folder is opened through its link as a place only (O_PATH), which reads nothing and
     // spares looking up its path again for every file read below. A device unplugged since the
     // listing leaves a dangling link, which the open refuses.
     const int folder = ::openat(bus, name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) {
-        return std::nullopt;
+        return false;
     }
-    Found found;
     found.name = name;
     // The kernel makes a new link for every connection, so its inode tells one connection from
     // the next; where the listing gave none, the folder's own inode does.
@@ -287,10 +307,7 @@ std::optional<Found> device(int bus, const std::string& name, std::uint64_t link
         describe(folder, name, interfaces, link != 0 ? link : info.st_ino, keepOpen, found);
     }
     ::close(folder);
-    if (!present) {
-        return std::nullopt;
-    }
-    return found;
+    return present;
 }
 
 // The device `name` as `cache` keeps it, when it is still the same connection in the same state:
@@ -300,32 +317,31 @@ std::optional<Found> device(int bus, const std::string& name, std::uint64_t link
 // interfaces' names carry the configuration they belong to ("1-1:2.0" is interface 0 of
 // configuration 2), so a change of configuration shows in the bus folder's listing without
 // opening anything. A change of the flag has the whole device read again, its strings included.
-// One read of its flag, kept open since it was first read; none when the device is new.
-std::optional<Found> unchanged(const UsbCache& cache, const std::string& busFolder,
-                               const std::string& name, std::uint64_t link,
-                               const std::vector<std::string_view>& interfaces) {
+// One read of its flag, kept open since it was first read; none when the device is new. Fills
+// `found` when it is unchanged.
+bool unchanged(const UsbCache& cache, const std::string& busFolder, const std::string& name,
+               std::uint64_t link, const std::vector<std::string_view>& interfaces, Found& found) {
     const UsbFacts* facts = cache.find(name);
     if (facts == nullptr || facts->link != link ||
         !std::equal(interfaces.begin(), interfaces.end(), facts->interfaces.begin(),
                     facts->interfaces.end())) {
-        return std::nullopt;
+        return false;
     }
     struct stat info {};
     if (link == 0 && (::stat((busFolder + '/' + name).c_str(), &info) != 0 ||
                       static_cast<std::uint64_t>(info.st_ino) != facts->record.id)) {
-        return std::nullopt;
+        return false;
     }
     const auto authorized =
         facts->authorizedFile
             ? facts->authorizedFile->read()
             : HostFiles::quickAttribute((busFolder + '/' + name + "/authorized").c_str());
     if (authorized != facts->authorized) {
-        return std::nullopt;
+        return false;
     }
-    Found found;
     static_cast<UsbFacts&>(found) = *facts;
     found.name = name;
-    return found;
+    return true;
 }
 
 // The USB device a class device at `path` ("…/1-3/1-3:1.0/ttyUSB0/tty/ttyUSB0") belongs to:
@@ -474,18 +490,17 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
              at != interfaces.end() && at->starts_with(prefix); ++at) {
             own.push_back(*at);
         }
-        std::optional<Found> one =
-            cache != nullptr ? unchanged(*cache, busFolder, name, link, own) : std::nullopt;
-        if (!one) {
-            one = device(bus, name, link, own, cache != nullptr && keptOpen < keptOpenLimit);
+        // Read in place; `found` has room for every name, so no element moves.
+        Found& one = found.emplace_back();
+        if (!(cache != nullptr && unchanged(*cache, busFolder, name, link, own, one)) &&
+            !device(bus, name, link, own, cache != nullptr && keptOpen < keptOpenLimit, one)) {
+            found.pop_back();
+            continue;
         }
-        if (one) {
-            one->link = link;
-            keptOpen += one->authorizedFile ? 1 : 0;
-            if (cache != nullptr) {
-                kept.emplace(name, *one);
-            }
-            found.push_back(std::move(*one));
+        one.link = link;
+        keptOpen += one.authorizedFile ? 1 : 0;
+        if (cache != nullptr) {
+            kept.emplace(name, one);
         }
     }
     if (bus >= 0) {
