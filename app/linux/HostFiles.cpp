@@ -23,9 +23,10 @@ bool isContinuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
 }
 
-// Reads up to `limit` bytes of an open descriptor, going on after interruptions and short reads.
+// Reads up to `limit` bytes of an open descriptor, going on after interruptions and short reads,
+// and stopping once `size` bytes are in when `size` (the file's size as stat gave it) is not 0.
 // A descriptor that would block counts as ended.
-std::optional<std::string> readAll(int fd, std::size_t limit) {
+std::optional<std::string> readAll(int fd, std::size_t limit, std::size_t size) {
     // Read a page at a time into a buffer on the stack, so that a small file (nearly every one)
     // costs one allocation of its own size.
     std::string bytes;
@@ -45,6 +46,11 @@ std::optional<std::string> readAll(int fd, std::size_t limit) {
             break;
         }
         bytes.append(chunk.data(), static_cast<std::size_t>(n));
+        // A file whose size is known is whole once that much is read (procfs and sysfs files
+        // give no size, or one that says nothing, and are read to their end).
+        if (size != 0 && bytes.size() == size) {
+            break;
+        }
     }
     return bytes;
 }
@@ -82,7 +88,7 @@ std::optional<std::string> read(int folder, const char* file, std::size_t limit)
     struct stat info {};
     std::optional<std::string> bytes;
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        bytes = readAll(fd, limit);
+        bytes = readAll(fd, limit, static_cast<std::size_t>(info.st_size));
     }
     ::close(fd);
     return bytes;
@@ -288,7 +294,11 @@ std::optional<std::string_view> ueventValue(std::string_view uevent, std::string
 }
 
 std::vector<Entry> entries(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return entries(AT_FDCWD, folder.c_str());
+}
+
+std::vector<Entry> entries(int folder, const char* name) {
+    const int fd = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return {};
     }

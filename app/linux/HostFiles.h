@@ -106,6 +106,8 @@ std::vector<Entry> entries(const std::string& folder);
 // The same for the folder open (not as O_PATH) as `folder`, read from where the descriptor stands,
 // which stays open for lookups relative to it.
 std::vector<Entry> entries(int folder);
+// The same for `name` relative to the folder open as `folder` (O_PATH is enough).
+std::vector<Entry> entries(int folder, const char* name);
 
 // How many files `read` has opened in this process so far. The benchmarks count a scan's opens
 // with it.

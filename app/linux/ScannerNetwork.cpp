@@ -122,6 +122,8 @@ class NetFolder {
 
     // Whether the interface belongs to a device: its `device` link is there and leads somewhere.
     bool hasDevice() const { return !noDevice_ && has("device"); }
+    // Whether something is called `device`, as far as reading it told.
+    bool mayHaveDevice() const { return !noDevice_; }
 
     // The folder the `device` link leads to, taken lexically from where the class link leads;
     // none when there is no such link.
@@ -305,7 +307,9 @@ NetFacts readFacts(const std::string& name, const NetFolder& folder, const std::
     if (facts.loopback) {
         return facts;
     }
-    facts.isWiFi = folder.has("wireless") || folder.has("phy80211");
+    // A wireless interface always hangs below its radio's device; one with no device is not
+    // looked at for the wireless folders.
+    facts.isWiFi = folder.mayHaveDevice() && (folder.has("wireless") || folder.has("phy80211"));
     const auto usbDevice = usbDeviceOf(folder, sys);
     facts.isUSB = usbDevice.has_value();
     facts.name = displayName(name, folder, type, facts.isWiFi, usbDevice);

@@ -209,8 +209,9 @@ struct Bus {
         if (known != policies.end()) {
             return known->second;
         }
-        return policies.emplace(bus, place().attribute("usb" + bus + "/authorized_default"))
-            .first->second;
+        // One read per bus, by its whole path: the bus folder need not be opened for it.
+        const std::string file = folder + "/usb" + bus + "/authorized_default";
+        return policies.emplace(bus, HostFiles::quickAttribute(file.c_str())).first->second;
     }
 };
 
@@ -248,7 +249,13 @@ void describeAttached(PortInfo& port, Bus& bus, const std::vector<std::string>& 
 void addTypeCPorts(Bus& bus, bool policyEngine, std::map<std::string, PortInfo>& found,
                    std::set<std::string>& covered) {
     const std::string typec = HostFiles::path("/sys/class/typec");
-    for (const HostFiles::Entry& entry : HostFiles::entries(typec)) {
+    // The class folder stays open after its listing for the connectors' folders to be listed
+    // through it.
+    const int place = ::open(typec.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (place < 0) {
+        return;
+    }
+    for (const HostFiles::Entry& entry : HostFiles::entries(place)) {
         const std::string& name = entry.name;
         if (!name.starts_with("port")) {
             continue;
@@ -265,7 +272,7 @@ void addTypeCPorts(Bus& bus, bool policyEngine, std::map<std::string, PortInfo>&
         std::vector<HubPort> wired;
         bool partner = false;
         const std::string partnerName = name + "-partner";
-        for (const HostFiles::Entry& inside : HostFiles::entries(typec + '/' + name)) {
+        for (const HostFiles::Entry& inside : HostFiles::entries(place, name.c_str())) {
             if (inside.name == partnerName) {
                 partner = true;
             }
@@ -289,6 +296,7 @@ void addTypeCPorts(Bus& bus, bool policyEngine, std::map<std::string, PortInfo>&
         }
         found[port.id] = std::move(port);
     }
+    ::close(place);
 }
 
 struct RootPort {
