@@ -56,7 +56,7 @@ std::vector<Line> environment() {
 }
 
 // $XDG_CONFIG_HOME/kioslaverc, or ~/.config/kioslaverc; none when neither is known.
-std::optional<std::filesystem::path> kdeFile() {
+std::optional<std::string> kdeFile() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config != nullptr && *config == '/') {
         return HostFiles::path(std::string(config) + "/kioslaverc");
@@ -81,7 +81,7 @@ std::vector<std::string> ProxySources::read() {
     if (!file || *file != kdeFile_ || now != kdeStamp_) {
         const auto text = now.present ? HostFiles::read(*file, kdeFileLimit) : std::nullopt;
         kdeLines_ = text ? ProxyText::kioslaverc(*text) : std::vector<Line>{};
-        kdeFile_ = file.value_or(std::filesystem::path());
+        kdeFile_ = file.value_or(std::string());
         kdeStamp_ = now;
     }
     lines.insert(lines.end(), kdeLines_.begin(), kdeLines_.end());

@@ -6,7 +6,6 @@
 #include "app/linux/GnomeProxy.h"
 #include "app/linux/ProxyText.h"
 
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +24,7 @@ class ProxySources {
 
   private:
     std::optional<std::unique_ptr<GnomeProxy>> gnome_; // opened at the first read
-    std::filesystem::path kdeFile_;
+    std::string kdeFile_;
     FileStamp kdeStamp_;
     std::vector<ProxyText::Line> kdeLines_;
 };

@@ -354,11 +354,14 @@ Found* owner(std::string_view path,
     std::string_view folder = parentOf(parentOf(path));
     for (int depth = 2; depth <= classDepth && !folder.empty(); ++depth) {
         const std::string_view name = lastName(folder);
-        const auto at = std::lower_bound(
-            byName.begin(), byName.end(), name,
-            [](const auto& entry, std::string_view key) { return entry.first < key; });
-        if (at != byName.end() && at->first == name) {
-            return at->second;
+        // The kernel names every USB device "<bus>-<ports>", so only such a name is looked up.
+        if (name.find('-') != std::string_view::npos) {
+            const auto at = std::lower_bound(
+                byName.begin(), byName.end(), name,
+                [](const auto& entry, std::string_view key) { return entry.first < key; });
+            if (at != byName.end() && at->first == name) {
+                return at->second;
+            }
         }
         if (isBarrenFolder(name) || isDeviceName(name) || isClassFolder(name)) {
             return nullptr;
