@@ -354,16 +354,15 @@ Found* owner(std::string_view path,
     std::string_view folder = parentOf(parentOf(path));
     for (int depth = 2; depth <= classDepth && !folder.empty(); ++depth) {
         const std::string_view name = lastName(folder);
-        // The kernel names every USB device "<bus>-<ports>", so only such a name is looked up.
-        if (name.find('-') != std::string_view::npos) {
+        // The kernel names every USB device "<bus>-<ports>", so only such a name is looked up;
+        // the walk stops at the first one, listed or not.
+        if (isDeviceName(name)) {
             const auto at = std::lower_bound(
                 byName.begin(), byName.end(), name,
                 [](const auto& entry, std::string_view key) { return entry.first < key; });
-            if (at != byName.end() && at->first == name) {
-                return at->second;
-            }
+            return at != byName.end() && at->first == name ? at->second : nullptr;
         }
-        if (isBarrenFolder(name) || isDeviceName(name) || isClassFolder(name)) {
+        if (isBarrenFolder(name) || isClassFolder(name)) {
             return nullptr;
         }
         folder = parentOf(folder);
