@@ -19,11 +19,12 @@
 // device attached through it is held back like that.
 //
 // A scan lists the USB bus folder once (for both the devices and the root hubs; not at all when
-// the USB scan of the same cycle listed it), each Type-C connector's folder once (for both its
-// hub-port links and its partner) and each root hub's interface folder once; the files of a port
-// are looked up from its hub's folder, and each root hub's authorization policy is read once. A
-// device the USB scan of the same cycle kept is not read again: its authorization flag is the
-// one that scan read.
+// the USB scan of the same cycle listed it), the Type-C class folder once (the connectors and
+// their partners, "portN-partner", which are class devices of their own) and each root hub's
+// interface folder once; the files of a port are looked up from its hub's folder, and each root
+// hub's authorization policy is read once. A connector's hub ports are the root-hub ports whose
+// `connector` link names it, so no connector's folder is listed. A device the USB scan of the
+// same cycle kept is not read again: its authorization flag is the one that scan read.
 #include "app/linux/HostFiles.h"
 #include "app/linux/Scanner.h"
 #include "app/linux/UsbCache.h"
@@ -246,59 +247,6 @@ void describeAttached(PortInfo& port, Bus& bus, const std::vector<std::string>& 
     }
 }
 
-void addTypeCPorts(Bus& bus, bool policyEngine, std::map<std::string, PortInfo>& found,
-                   std::set<std::string>& covered) {
-    const std::string typec = HostFiles::path("/sys/class/typec");
-    // The class folder stays open after its listing for the connectors' folders to be listed
-    // through it.
-    const int place = ::open(typec.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (place < 0) {
-        return;
-    }
-    for (const HostFiles::Entry& entry : HostFiles::entries(place)) {
-        const std::string& name = entry.name;
-        if (!name.starts_with("port")) {
-            continue;
-        }
-        const auto index = number(std::string_view(name).substr(4));
-        if (!index) {
-            continue; // port0-partner, port0-cable, …
-        }
-        PortInfo port;
-        port.id = "Port-USB-C@" + std::to_string(*index + 1);
-        port.name = prettyPortName(port.id);
-        // One listing of the connector's folder gives both the hub ports it is wired to (the
-        // links named like hub ports) and its partner, when something is plugged in.
-        std::vector<HubPort> wired;
-        bool partner = false;
-        const std::string partnerName = name + "-partner";
-        for (const HostFiles::Entry& inside : HostFiles::entries(place, name.c_str())) {
-            if (inside.name == partnerName) {
-                partner = true;
-            }
-            if (inside.kind != HostFiles::Entry::link) {
-                continue;
-            }
-            if (auto hubPort = HubPort::parse(inside.name)) {
-                wired.push_back(std::move(*hubPort));
-            }
-        }
-        for (const HubPort& hubPort : wired) {
-            if (const auto child = hubPort.childName()) {
-                covered.insert(*child);
-            }
-        }
-        describeAttached(port, bus, bus.below(wired), policyEngine);
-        // A charger or a display adapter is a partner without any USB device behind it.
-        if (partner) {
-            port.connected = true;
-            port.connections = std::max<std::int64_t>(port.connections, 1);
-        }
-        found[port.id] = std::move(port);
-    }
-    ::close(place);
-}
-
 struct RootPort {
     HubPort where;
     unsigned long bus = 0;
@@ -312,6 +260,9 @@ struct RootPort {
 struct RootPorts {
     std::vector<RootPort> open;
     std::set<std::string> fixed;
+    // The ports wired to each Type-C connector, by the connector's name ("port0"), from the
+    // ports' `connector` links, whatever the firmware calls the ports.
+    std::map<std::string, std::vector<HubPort>, std::less<>> wired;
 };
 
 RootPorts rootPorts(const Bus& bus) {
@@ -330,13 +281,19 @@ RootPorts rootPorts(const Bus& bus) {
             if (!where || where->hub != hub) {
                 continue;
             }
+            const auto connector = place.linkText(name + "/connector");
+            if (connector) {
+                const std::string_view last =
+                    std::string_view(*connector).substr(connector->rfind('/') + 1);
+                ports.wired[std::string(last)].push_back(*where);
+            }
             const auto type = place.attribute(name + "/connect_type");
             if (type != "hotplug" && type != "unknown") {
                 ports.fixed.insert(name);
                 continue;
             }
             RootPort port{*where, busNumber, std::nullopt,
-                          place.has(name + "/connector") || place.has(name + "/peer/connector")};
+                          connector || place.has(name + "/peer/connector")};
             if (const auto peer = place.linkText(name + "/peer")) {
                 const std::string_view last = std::string_view(*peer).substr(peer->rfind('/') + 1);
                 if (!last.empty()) {
@@ -350,6 +307,46 @@ RootPorts rootPorts(const Bus& bus) {
         return a.bus != b.bus ? a.bus < b.bus : a.where.port < b.where.port;
     });
     return ports;
+}
+
+void addTypeCPorts(Bus& bus, const RootPorts& roots, bool policyEngine,
+                   std::map<std::string, PortInfo>& found, std::set<std::string>& covered) {
+    const auto entries = HostFiles::entries(HostFiles::path("/sys/class/typec"));
+    std::set<std::string_view> names;
+    for (const HostFiles::Entry& entry : entries) {
+        names.insert(entry.name);
+    }
+    const std::vector<HubPort> none;
+    for (const HostFiles::Entry& entry : entries) {
+        const std::string& name = entry.name;
+        if (!name.starts_with("port")) {
+            continue;
+        }
+        const auto index = number(std::string_view(name).substr(4));
+        if (!index) {
+            continue; // port0-partner, port0-cable, …
+        }
+        PortInfo port;
+        port.id = "Port-USB-C@" + std::to_string(*index + 1);
+        port.name = prettyPortName(port.id);
+        // The hub ports wired to the connector name it; its partner, when something is plugged
+        // in, is listed beside it.
+        const auto at = roots.wired.find(name);
+        const std::vector<HubPort>& wired = at != roots.wired.end() ? at->second : none;
+        const bool partner = names.contains(name + "-partner");
+        for (const HubPort& hubPort : wired) {
+            if (const auto child = hubPort.childName()) {
+                covered.insert(*child);
+            }
+        }
+        describeAttached(port, bus, bus.below(wired), policyEngine);
+        // A charger or a display adapter is a partner without any USB device behind it.
+        if (partner) {
+            port.connected = true;
+            port.connections = std::max<std::int64_t>(port.connections, 1);
+        }
+        found[port.id] = std::move(port);
+    }
 }
 
 // Adds the hot-plug root-hub ports; `covered` gets the names of the devices plugged straight
@@ -426,8 +423,8 @@ std::vector<PortInfo> ports(bool policyEngine, const UsbCache* usb) {
     Bus bus(usb);
     std::map<std::string, PortInfo> found; // by description: a later port replaces an earlier one
     std::set<std::string> covered;
-    addTypeCPorts(bus, policyEngine, found, covered);
     const RootPorts roots = rootPorts(bus);
+    addTypeCPorts(bus, roots, policyEngine, found, covered);
     addRootHubPorts(bus, roots, policyEngine, found, covered);
     addPortsOfDevices(bus, roots, covered, policyEngine, found);
     std::vector<PortInfo> result;
