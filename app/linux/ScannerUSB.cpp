@@ -31,7 +31,6 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <functional>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -399,7 +398,7 @@ bool plainTarget(std::string_view target) {
 // `cache` kept with the same inode is not read again; `kept` gets every link read or reused.
 void gatherClass(std::string_view cls,
                  const std::vector<std::pair<std::string_view, Found*>>& byName,
-                 const UsbCache* cache, std::map<std::string, ClassLink, std::less<>>* kept) {
+                 const UsbCache* cache, UsbCache::ByName<ClassLink>* kept) {
     const std::string classFolder = HostFiles::path("/sys/class/" + std::string(cls));
     std::string key;
     // The folder stays open after its listing for the links to be read relative to it.
@@ -424,9 +423,9 @@ void gatherClass(std::string_view cls,
         }
         std::string_view path = known != nullptr ? std::string_view(*known) : read;
         if (kept != nullptr && entry.inode != 0) {
-            const auto at = kept->try_emplace(
-                key, ClassLink{entry.inode, known != nullptr ? *known : std::move(read)});
-            path = at.first->second.path;
+            kept->emplace_back(key,
+                               ClassLink{entry.inode, known != nullptr ? *known : std::move(read)});
+            path = kept->back().second.path; // no other is added while it is in use
         }
         if (lastName(path) != entry.name || lastName(parentOf(path)) != cls) {
             continue;
@@ -482,7 +481,8 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
     std::vector<Found> found;
     found.reserve(names.size());
     std::vector<std::string_view> own;
-    std::map<std::string, UsbFacts, std::less<>> kept;
+    UsbCache::ByName<UsbFacts> kept; // in the order of `names`, which is by name
+    kept.reserve(cache != nullptr ? names.size() : 0);
     std::size_t keptOpen = 0; // authorization flags kept open
     for (const auto& [name, link] : names) {
         // An interface "<device>:<config>.<number>" belongs to the device before the ':'.
@@ -502,7 +502,7 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
         one.link = link;
         keptOpen += one.authorizedFile ? 1 : 0;
         if (cache != nullptr) {
-            kept.emplace(name, one);
+            kept.emplace_back(name, one);
         }
     }
     if (bus >= 0) {
@@ -518,7 +518,7 @@ std::vector<USBDevice> scan(UsbCache* cache, const std::set<std::string>& heldBy
         byName.emplace_back(one.name, &one);
     }
     std::sort(byName.begin(), byName.end());
-    std::map<std::string, ClassLink, std::less<>> links;
+    UsbCache::ByName<ClassLink> links;
     for (const std::string_view cls : classNames) {
         gatherClass(cls, byName, cache, cache != nullptr ? &links : nullptr);
     }

@@ -5,9 +5,9 @@
 #include "app/engine/Devices.h"
 #include "app/linux/HostFiles.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,23 +42,24 @@ struct ClassLink {
 // has another inode is another connection; one whose authorization flag or interfaces changed is
 // read afresh. The class links of the last scan are kept the same way. The
 // next scan keeps only the devices it finds, so what is kept stays bounded by what is attached.
+// Both are kept as lists sorted by name, looked up by binary search: a scan makes them whole
+// every time, in one allocation each rather than one per entry.
 class UsbCache {
   public:
-    const UsbFacts* find(std::string_view name) const {
-        const auto at = facts_.find(name);
-        return at == facts_.end() ? nullptr : &at->second;
-    }
-    void keep(std::map<std::string, UsbFacts, std::less<>> facts) { facts_ = std::move(facts); }
+    template <class T> using ByName = std::vector<std::pair<std::string, T>>;
+
+    const UsbFacts* find(std::string_view name) const { return lookUp(facts_, name); }
+    // `facts` with no name twice; they are sorted here.
+    void keep(ByName<UsbFacts> facts) { facts_ = sorted(std::move(facts)); }
     std::size_t size() const { return facts_.size(); }
 
     // Where the class link `name` ("tty/ttyUSB0") led when its link had `inode`.
     const std::string* classLink(std::string_view name, std::uint64_t inode) const {
-        const auto at = links_.find(name);
-        return at == links_.end() || at->second.inode != inode ? nullptr : &at->second.path;
+        const ClassLink* link = lookUp(links_, name);
+        return link == nullptr || link->inode != inode ? nullptr : &link->path;
     }
-    void keepLinks(std::map<std::string, ClassLink, std::less<>> links) {
-        links_ = std::move(links);
-    }
+    // `links` with no name twice; they are sorted here.
+    void keepLinks(ByName<ClassLink> links) { links_ = sorted(std::move(links)); }
 
     // The names the last scan listed in the bus folder, interfaces left out (devices and root
     // hubs), for the port scan of the same cycle.
@@ -66,8 +67,22 @@ class UsbCache {
     void keepListed(std::vector<std::string> names) { listed_ = std::move(names); }
 
   private:
-    std::map<std::string, UsbFacts, std::less<>> facts_;
-    std::map<std::string, ClassLink, std::less<>> links_;
+    template <class T> static ByName<T> sorted(ByName<T> list) {
+        const auto byKey = [](const auto& a, const auto& b) { return a.first < b.first; };
+        if (!std::is_sorted(list.begin(), list.end(), byKey)) {
+            std::sort(list.begin(), list.end(), byKey);
+        }
+        return list;
+    }
+    template <class T> static const T* lookUp(const ByName<T>& list, std::string_view name) {
+        const auto at = std::lower_bound(
+            list.begin(), list.end(), name,
+            [](const auto& entry, std::string_view key) { return entry.first < key; });
+        return at == list.end() || at->first != name ? nullptr : &at->second;
+    }
+
+    ByName<UsbFacts> facts_;
+    ByName<ClassLink> links_;
     std::vector<std::string> listed_;
 };
 
