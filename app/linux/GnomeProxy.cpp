@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <gio/gio.h>
 #include <string>
+#include <sys/stat.h>
 
 namespace vantrel {
 
@@ -33,6 +34,12 @@ SourcePtr schemaSource() {
         return SourcePtr(source != nullptr ? g_settings_schema_source_ref(source) : nullptr);
     }
     const std::string folder = HostFiles::path("/usr/share/glib-2.0/schemas");
+    // A tree with no compiled schemas has no settings; GLib is not asked to find that out, which
+    // costs it an error message.
+    struct stat info {};
+    if (::stat((folder + "/gschemas.compiled").c_str(), &info) != 0) {
+        return nullptr;
+    }
     GError* error = nullptr;
     GSettingsSchemaSource* source =
         g_settings_schema_source_new_from_directory(folder.c_str(), nullptr, TRUE, &error);
