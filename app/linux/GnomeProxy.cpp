@@ -2,7 +2,6 @@
 
 #include "app/linux/HostFiles.h"
 
-#include <cstdlib>
 #include <gio/gio.h>
 #include <string>
 #include <sys/stat.h>
@@ -23,13 +22,8 @@ struct SourceUnref {
 };
 using SourcePtr = std::unique_ptr<GSettingsSchemaSource, SourceUnref>;
 
-bool rootIsSet() {
-    const char* root = std::getenv("VANTREL_ROOT");
-    return root != nullptr && *root != '\0';
-}
-
 SourcePtr schemaSource() {
-    if (!rootIsSet()) {
+    if (!HostFiles::rooted()) {
         GSettingsSchemaSource* source = g_settings_schema_source_get_default();
         return SourcePtr(source != nullptr ? g_settings_schema_source_ref(source) : nullptr);
     }

@@ -57,12 +57,16 @@ std::optional<std::string> readAll(int fd, std::size_t limit, std::size_t size) 
 
 } // namespace
 
-std::string path(std::string_view absolute) {
+bool rooted() {
     const char* root = std::getenv("VANTREL_ROOT");
-    if (root == nullptr || *root == '\0') {
+    return root != nullptr && *root != '\0';
+}
+
+std::string path(std::string_view absolute) {
+    if (!rooted()) {
         return std::string(absolute);
     }
-    std::string joined(root);
+    std::string joined(std::getenv("VANTREL_ROOT"));
     while (joined.size() > 1 && joined.back() == '/') {
         joined.pop_back();
     }
@@ -294,11 +298,7 @@ std::optional<std::string_view> ueventValue(std::string_view uevent, std::string
 }
 
 std::vector<Entry> entries(const std::string& folder) {
-    return entries(AT_FDCWD, folder.c_str());
-}
-
-std::vector<Entry> entries(int folder, const char* name) {
-    const int fd = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return {};
     }

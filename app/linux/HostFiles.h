@@ -16,6 +16,9 @@ namespace vantrel::HostFiles {
 // The largest attribute file a probe reads; anything longer is cut at this size.
 inline constexpr std::size_t attributeLimit = 4096;
 
+// Whether $VANTREL_ROOT is set and not empty: a fixture tree stands for the machine.
+bool rooted();
+
 // `absolute` ("/sys/bus/usb/devices") under $VANTREL_ROOT when that is set and not empty. A
 // plain string, as the scans join names to it many times a cycle.
 std::string path(std::string_view absolute);
@@ -106,8 +109,6 @@ std::vector<Entry> entries(const std::string& folder);
 // The same for the folder open (not as O_PATH) as `folder`, read from where the descriptor stands,
 // which stays open for lookups relative to it.
 std::vector<Entry> entries(int folder);
-// The same for `name` relative to the folder open as `folder` (O_PATH is enough).
-std::vector<Entry> entries(int folder, const char* name);
 
 // How many files `read` has opened in this process so far. The benchmarks count a scan's opens
 // with it.

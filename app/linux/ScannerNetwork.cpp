@@ -34,7 +34,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <ifaddrs.h>
@@ -198,15 +197,10 @@ std::string displayName(const std::string& interface, const NetFolder& folder,
     return interface;
 }
 
-bool rootIsSet() {
-    const char* root = std::getenv("VANTREL_ROOT");
-    return root != nullptr && *root != '\0';
-}
-
 // Every interface's IPv4 addresses, in the order the system gives them.
 std::map<std::string, std::vector<std::string>> ipv4Addresses() {
     std::map<std::string, std::vector<std::string>> addresses;
-    if (rootIsSet()) {
+    if (HostFiles::rooted()) {
         const std::string text =
             HostFiles::read(HostFiles::path("/ifaddrs"), tableLimit).value_or("");
         for (std::string_view line : lines(text)) {
