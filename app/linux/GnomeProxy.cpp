@@ -1,136 +1,145 @@
 #include "app/linux/GnomeProxy.h"
 
+#include "app/linux/Actions.h"
 #include "app/linux/HostFiles.h"
+#include "app/linux/OwnPrograms.h"
 
-#include <gio/gio.h>
-#include <string>
-#include <sys/stat.h>
+#include <cstdlib>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
 
 namespace vantrel {
 
 namespace {
 
 using ProxyText::Kind;
+using Json = nlohmann::json;
 
-struct Unref {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-using SettingsPtr = std::unique_ptr<GSettings, Unref>;
+constexpr const char* helperName = "vantrel-gnome-proxy";
+// Reading a few keys takes the helper milliseconds; a helper stuck past this is killed.
+constexpr std::chrono::milliseconds helperTimeout{5'000};
 
-struct SourceUnref {
-    void operator()(GSettingsSchemaSource* source) const { g_settings_schema_source_unref(source); }
-};
-using SourcePtr = std::unique_ptr<GSettingsSchemaSource, SourceUnref>;
-
-SourcePtr schemaSource() {
-    if (!HostFiles::rooted()) {
-        GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-        return SourcePtr(source != nullptr ? g_settings_schema_source_ref(source) : nullptr);
-    }
-    const std::string folder = HostFiles::path("/usr/share/glib-2.0/schemas");
-    // A tree with no compiled schemas has no settings; GLib is not asked to find that out, which
-    // costs it an error message.
-    struct stat info {};
-    if (::stat((folder + "/gschemas.compiled").c_str(), &info) != 0) {
-        return nullptr;
-    }
-    GError* error = nullptr;
-    GSettingsSchemaSource* source =
-        g_settings_schema_source_new_from_directory(folder.c_str(), nullptr, TRUE, &error);
-    g_clear_error(&error);
-    return SourcePtr(source);
+std::string textOf(const Json& object, const char* key) {
+    const auto found = object.find(key);
+    return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
 }
 
-// `id` with its keys `keys` (name and value type each), on the default backend; none when the
-// schema or one of its keys is missing or of another type, so that no read can fail later.
-SettingsPtr settings(GSettingsSchemaSource* source, const char* id,
-                     std::initializer_list<std::pair<const char*, const char*>> keys) {
-    GSettingsSchema* schema = g_settings_schema_source_lookup(source, id, TRUE);
-    if (schema == nullptr) {
-        return nullptr;
-    }
-    bool usable = true;
-    for (const auto& [name, type] : keys) {
-        if (!g_settings_schema_has_key(schema, name)) {
-            usable = false;
-            break;
+// A colon-separated list of folders, as GLib splits it; empty parts are left out.
+std::vector<std::string> folders(const char* list) {
+    std::vector<std::string> parts;
+    std::string_view rest = list != nullptr ? list : "";
+    while (!rest.empty()) {
+        const std::size_t colon = rest.find(':');
+        if (const auto part = rest.substr(0, colon); !part.empty()) {
+            parts.emplace_back(part);
         }
-        GSettingsSchemaKey* key = g_settings_schema_get_key(schema, name);
-        usable =
-            g_variant_type_equal(g_settings_schema_key_get_value_type(key), G_VARIANT_TYPE(type));
-        g_settings_schema_key_unref(key);
-        if (!usable) {
-            break;
-        }
+        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
     }
-    SettingsPtr made(usable ? g_settings_new_full(schema, nullptr, nullptr) : nullptr);
-    g_settings_schema_unref(schema);
-    return made;
+    return parts;
 }
 
-std::string text(GSettings* settings, const char* key) {
-    gchar* value = g_settings_get_string(settings, key);
-    std::string copy = value != nullptr ? value : "";
-    g_free(value);
-    return copy;
+// The folders whose glib-2.0/schemas GSettings reads: every XDG data folder of the system and of
+// the user. Under $VANTREL_ROOT the helper reads only its /usr/share.
+std::vector<std::string> dataFolders() {
+    if (HostFiles::rooted()) {
+        return {"/usr/share"};
+    }
+    const char* system = std::getenv("XDG_DATA_DIRS");
+    std::vector<std::string> found =
+        folders(system != nullptr && *system != '\0' ? system : "/usr/local/share/:/usr/share/");
+    if (const char* user = std::getenv("XDG_DATA_HOME"); user != nullptr && *user == '/') {
+        found.emplace_back(user);
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') {
+        found.push_back(std::string(home) + "/.local/share");
+    }
+    return found;
 }
 
 } // namespace
 
-struct GnomeProxy::Settings {
-    SettingsPtr proxy;
-    struct Manual {
-        Kind kind;
-        SettingsPtr settings;
-    };
-    Manual manual[3];
-};
-
-GnomeProxy::GnomeProxy(std::unique_ptr<Settings> settings) : settings_(std::move(settings)) {}
-
-GnomeProxy::~GnomeProxy() = default;
-
-std::unique_ptr<GnomeProxy> GnomeProxy::open() {
-    const SourcePtr source = schemaSource();
-    if (!source) {
-        return nullptr;
+GnomeProxy::GnomeProxy(std::string helper) : helper_(std::move(helper)) {
+    for (const auto& file : sources()) {
+        files_.push_back(HostFiles::path(file));
     }
-    auto s = std::make_unique<Settings>();
-    s->proxy =
-        settings(source.get(), "org.gnome.system.proxy", {{"mode", "s"}, {"autoconfig-url", "s"}});
-    const std::pair<Kind, const char*> children[] = {
-        {Kind::web, "org.gnome.system.proxy.http"},
-        {Kind::secureWeb, "org.gnome.system.proxy.https"},
-        {Kind::socks, "org.gnome.system.proxy.socks"}};
-    for (std::size_t i = 0; i < std::size(children); ++i) {
-        s->manual[i] = {children[i].first,
-                        settings(source.get(), children[i].second, {{"host", "s"}, {"port", "i"}})};
-        if (!s->manual[i].settings) {
-            return nullptr;
-        }
-    }
-    if (!s->proxy) {
-        return nullptr;
-    }
-    return std::unique_ptr<GnomeProxy>(new GnomeProxy(std::move(s)));
+    stamps_.resize(files_.size());
 }
 
-std::vector<ProxyText::Line> GnomeProxy::read() const {
+std::unique_ptr<GnomeProxy> GnomeProxy::open() {
+    std::optional<std::string> helper;
+    if (HostFiles::rooted()) {
+        // Actions::run takes the path under the root in turn.
+        const std::string installed = std::string("/usr/lib/vantrel/") + helperName;
+        if (::access(HostFiles::path(installed).c_str(), X_OK) == 0) {
+            helper = installed;
+        }
+    } else {
+        helper = OwnPrograms::find(helperName);
+    }
+    return helper ? std::unique_ptr<GnomeProxy>(new GnomeProxy(std::move(*helper))) : nullptr;
+}
+
+std::vector<std::string> GnomeProxy::sources() {
+    std::vector<std::string> files;
+    if (const auto config = HostFiles::configHome()) {
+        files.push_back(*config + "/dconf/user");
+        files.push_back(*config + "/glib-2.0/settings/keyfile");
+    }
+    files.emplace_back("/etc/dconf/profile");
+    files.emplace_back("/etc/dconf/db");
+    for (const auto& folder : dataFolders()) {
+        files.push_back(folder + "/glib-2.0/schemas/gschemas.compiled");
+    }
+    if (!HostFiles::rooted()) {
+        for (const auto& folder : folders(std::getenv("GSETTINGS_SCHEMA_DIR"))) {
+            files.push_back(folder + "/gschemas.compiled");
+        }
+    }
+    return files;
+}
+
+std::vector<ProxyText::Line> GnomeProxy::read() {
+    // Stamped before the helper reads, so that a change made while it runs is read next time.
+    bool changed = !ran_;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        FileStamp now = stamp(files_[i]);
+        changed = changed || now != stamps_[i];
+        stamps_[i] = now;
+    }
+    if (changed) {
+        const Actions::Result result = Actions::run(helper_, {}, helperTimeout);
+        lines_ = result.status == 0 ? lines(result.output) : std::vector<ProxyText::Line>{};
+        ran_ = true;
+    }
+    return lines_;
+}
+
+std::vector<ProxyText::Line> GnomeProxy::lines(std::string_view output) {
     std::vector<ProxyText::Line> lines;
-    const std::string mode = text(settings_->proxy.get(), "mode");
+    const Json settings = Json::parse(output, nullptr, false);
+    if (!settings.is_object()) {
+        return lines;
+    }
+    const std::string mode = textOf(settings, "mode");
     if (mode == "manual") {
-        for (const auto& [kind, child] : settings_->manual) {
-            const std::string host = text(child.get(), "host");
-            const int port = g_settings_get_int(child.get(), "port");
+        for (const auto& [kind, child] :
+             {std::pair{Kind::web, "http"}, std::pair{Kind::secureWeb, "https"},
+              std::pair{Kind::socks, "socks"}}) {
+            const auto manual = settings.find(child);
+            if (manual == settings.end()) {
+                continue;
+            }
+            const auto port = manual->find("port");
             // The host field is free text: a URL typed into it keeps only its host.
-            auto address = ProxyText::parseAddress(host);
-            if (address && port > 0 && port <= 65535) {
-                address->port = port;
+            auto address = ProxyText::parseAddress(textOf(*manual, "host"));
+            if (address && port != manual->end() && port->is_number_integer() &&
+                port->get<long>() > 0 && port->get<long>() <= 65535) {
+                address->port = port->get<long>();
                 lines.push_back(ProxyText::proxyLine(kind, *address));
             }
         }
     } else if (mode == "auto") {
-        const std::string url = text(settings_->proxy.get(), "autoconfig-url");
+        const std::string url = textOf(settings, "autoconfig-url");
         lines.push_back(url.empty() ? ProxyText::autoDiscoveryLine()
                                     : ProxyText::autoConfigLine(url));
     }

@@ -62,6 +62,18 @@ bool rooted() {
     return root != nullptr && *root != '\0';
 }
 
+std::optional<std::string> configHome() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && *config == '/') {
+        return std::string(config);
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home == '/') {
+        return std::string(home) + "/.config";
+    }
+    return std::nullopt;
+}
+
 std::string path(std::string_view absolute) {
     if (!rooted()) {
         return std::string(absolute);

@@ -19,6 +19,10 @@ inline constexpr std::size_t attributeLimit = 4096;
 // Whether $VANTREL_ROOT is set and not empty: a fixture tree stands for the machine.
 bool rooted();
 
+// The user's configuration folder as the machine names it: $XDG_CONFIG_HOME, else ~/.config;
+// none when neither is an absolute path. Not yet taken under $VANTREL_ROOT.
+std::optional<std::string> configHome();
+
 // `absolute` ("/sys/bus/usb/devices") under $VANTREL_ROOT when that is set and not empty. A
 // plain string, as the scans join names to it many times a cycle.
 std::string path(std::string_view absolute);

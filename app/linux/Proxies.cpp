@@ -57,15 +57,8 @@ std::vector<Line> environment() {
 
 // $XDG_CONFIG_HOME/kioslaverc, or ~/.config/kioslaverc; none when neither is known.
 std::optional<std::string> kdeFile() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && *config == '/') {
-        return HostFiles::path(std::string(config) + "/kioslaverc");
-    }
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && *home == '/') {
-        return HostFiles::path(std::string(home) + "/.config/kioslaverc");
-    }
-    return std::nullopt;
+    const auto config = HostFiles::configHome();
+    return config ? std::optional(HostFiles::path(*config + "/kioslaverc")) : std::nullopt;
 }
 
 } // namespace

@@ -13,8 +13,8 @@
 
 namespace vantrel::Scanner {
 
-// What the proxy read keeps from cycle to cycle: GNOME's settings, opened once (reading them
-// again costs no process and no file), and kioslaverc's lines while its stamp stays the same.
+// What the proxy read keeps from cycle to cycle: GNOME's settings and kioslaverc's lines, each
+// while the files they come from stay the same.
 class ProxySources {
   public:
     // One line per proxy: Web, Secure web, SOCKS, Auto-config, Auto-discovery (WPAD); within a

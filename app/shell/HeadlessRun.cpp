@@ -2,14 +2,13 @@
 
 #include "Version.h"
 #include "app/engine/Monitor.h"
+#include "app/linux/OwnPrograms.h"
 #include "app/shell/HeadlessApp.h"
 #include "app/shell/QuitOnSignal.h"
 #include "app/shell/SingleCopy.h"
 
 #include <csignal>
-#include <filesystem>
 #include <iostream>
-#include <system_error>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -34,15 +33,8 @@ int runHeadless(int argc, char** argv, bool json) {
 }
 
 void runGuardExecutable(char** argv) {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return;
-    }
-    const std::filesystem::path folder = self.parent_path();
-    for (const auto& candidate :
-         {folder / guardExecutable, folder.parent_path() / "lib" / "vantrel" / guardExecutable}) {
-        ::execv(candidate.c_str(), argv); // returns only when it could not run
+    if (const auto guard = OwnPrograms::find(guardExecutable)) {
+        ::execv(guard->c_str(), argv); // returns only when it could not run
     }
 }
 

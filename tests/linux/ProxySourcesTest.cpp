@@ -1,11 +1,13 @@
+#include "app/linux/GnomeProxy.h"
 #include "app/linux/HostFiles.h"
 #include "app/linux/NetCache.h"
 #include "app/linux/Scanner.h"
 #include "tests/linux/FixtureTree.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <gio/gio.h>
+#include <glib.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,37 +31,36 @@ struct Gnome {
     Manual http{}, https{}, socks{};
 };
 
-// Installs GNOME's proxy schema in `tree` and writes `g` through the memory backend (the
-// backend is one per process, so every key is written each time).
+constexpr const char* helper = "/usr/lib/vantrel/vantrel-gnome-proxy";
+
+// A string as GSettings' keyfile holds it: GVariant text, quoted and escaped.
+std::string variant(const std::string& text) {
+    GVariant* value = g_variant_ref_sink(g_variant_new_string(text.c_str()));
+    gchar* printed = g_variant_print(value, FALSE);
+    std::string line = printed;
+    g_free(printed);
+    g_variant_unref(value);
+    return line;
+}
+
+// Installs GNOME's proxy schema and the settings reader in `tree`, and writes `g` to the keyfile
+// the reader takes the settings from under a fixture tree.
 void install(const FixtureTree& tree, const Gnome& g) {
     const fs::path folder = tree.at("/usr/share/glib-2.0/schemas");
     fs::create_directories(folder);
     fs::copy_file(VANTREL_PROXY_SCHEMAS, folder / "gschemas.compiled",
                   fs::copy_options::overwrite_existing);
-    GSettingsSchemaSource* source =
-        g_settings_schema_source_new_from_directory(folder.c_str(), nullptr, TRUE, nullptr);
-    ASSERT_NE(source, nullptr);
-    const auto write = [&](const char* id, const std::function<void(GSettings*)>& set) {
-        GSettingsSchema* schema = g_settings_schema_source_lookup(source, id, FALSE);
-        ASSERT_NE(schema, nullptr) << id;
-        GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
-        set(settings);
-        g_object_unref(settings);
-        g_settings_schema_unref(schema);
-    };
-    write("org.gnome.system.proxy", [&](GSettings* s) {
-        g_settings_set_string(s, "mode", g.mode.c_str());
-        g_settings_set_string(s, "autoconfig-url", g.url.c_str());
-    });
-    for (const auto& [id, manual] : {std::pair{"org.gnome.system.proxy.http", &g.http},
-                                     std::pair{"org.gnome.system.proxy.https", &g.https},
-                                     std::pair{"org.gnome.system.proxy.socks", &g.socks}}) {
-        write(id, [&](GSettings* s) {
-            g_settings_set_string(s, "host", manual->host.c_str());
-            g_settings_set_int(s, "port", manual->port);
-        });
+    if (!fs::exists(tree.at(helper))) {
+        tree.link(helper, VANTREL_GNOME_PROXY_HELPER);
     }
-    g_settings_schema_source_unref(source);
+    std::string keyfile =
+        "[system/proxy]\nmode=" + variant(g.mode) + "\nautoconfig-url=" + variant(g.url) + "\n";
+    for (const auto& [child, manual] :
+         {std::pair{"http", &g.http}, std::pair{"https", &g.https}, std::pair{"socks", &g.socks}}) {
+        keyfile += std::string("[system/proxy/") + child + "]\nhost=" + variant(manual->host) +
+                   "\nport=" + std::to_string(manual->port) + "\n";
+    }
+    tree.write("/home/u/.config/glib-2.0/settings/keyfile", keyfile);
 }
 
 constexpr const char* kioslaverc = "/home/u/.config/kioslaverc";
@@ -174,44 +175,84 @@ TEST(ProxySources, hostileValuesStayInertAndBounded) {
     }
 }
 
-// Over the network cache the proxies follow what the person sets while Vantrel runs, and
-// kioslaverc is opened only after it changed.
+// What the reader prints is taken only as far as it makes sense: cut or odd output gives no line.
+TEST(ProxySources, gnomeReaderOutputThatIsNotWholeGivesNothingWrong) {
+    const struct {
+        const char* output;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"", {}},
+        {R"({"mode":"manual","http":{"host":"a.example","port":80)", {}},
+        {R"(["manual"])", {}},
+        {R"({"mode":"manual","http":{"host":"a.example","port":"80"},)"
+         R"("https":{"host":"b.example","port":70000},"socks":{"host":"c.example","port":1080}})",
+         {"SOCKS c.example:1080"}},
+        {R"({"mode":"manual","https":[1],"socks":{"host":"c.example","port":1080}})",
+         {"SOCKS c.example:1080"}},
+        {R"({"mode":"auto","autoconfig-url":7})", {"Auto-discovery (WPAD)"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> texts;
+        for (const auto& line : GnomeProxy::lines(c.output)) {
+            texts.push_back(line.text);
+        }
+        EXPECT_EQ(texts, c.lines) << c.output;
+    }
+}
+
+// Over the network cache the proxies follow what the person sets while Vantrel runs: GNOME's
+// reader runs again only after its settings changed, and kioslaverc is opened only after it did.
 TEST(ProxySources, aCachedReadFollowsChanges) {
     FixtureTree tree;
     const auto env = setUp(tree, {.gnome = Gnome{}});
+    // The reader, counting its runs in a file beside it.
+    tree.remove(helper);
+    tree.write(helper, std::string("#!/bin/sh\necho >> \"$0.runs\"\nexec '") +
+                           VANTREL_GNOME_PROXY_HELPER + "'\n");
+    fs::permissions(tree.at(helper), fs::perms::owner_all);
+    const auto runs = [&] {
+        const auto text = HostFiles::read(tree.at(helper).string() + ".runs");
+        return text ? std::count(text->begin(), text->end(), '\n') : 0;
+    };
     Scanner::NetCache cache;
     const struct {
         const char* what;
         std::function<void()> change;
         std::vector<std::string> proxies;
         bool opensKioslaverc;
+        bool runsGnomeReader;
     } cycles[] = {
-        {"first", [] {}, {}, false},
+        {"first", [] {}, {}, false, true},
         {"GNOME manual",
          [&] {
              install(tree, {.mode = "manual", .http = {"g.example", 3128}});
          },
          {"Web g.example:3128"},
-         false},
+         false,
+         true},
         {"KDE file made",
          [&] { tree.write(kioslaverc, "[Proxy Settings]\nProxyType=3\n"); },
          {"Web g.example:3128", "Auto-discovery (WPAD)"},
-         true},
-        {"steady", [] {}, {"Web g.example:3128", "Auto-discovery (WPAD)"}, false},
+         true,
+         false},
+        {"steady", [] {}, {"Web g.example:3128", "Auto-discovery (WPAD)"}, false, false},
         {"KDE off, GNOME auto",
          [&] {
              tree.write(kioslaverc, "[Proxy Settings]\nProxyType=0\n# off\n");
              install(tree, {.mode = "auto", .url = "http://pac.example/p.pac"});
          },
          {"Auto-config http://pac.example/p.pac"},
+         true,
          true},
     };
     for (const auto& c : cycles) {
         SCOPED_TRACE(c.what);
         c.change();
+        const auto ranBefore = runs();
         const std::uint64_t before = HostFiles::opens();
         EXPECT_EQ(cache.proxies.read(), c.proxies);
         EXPECT_EQ(HostFiles::opens() - before, c.opensKioslaverc ? 1U : 0U);
+        EXPECT_EQ(runs() - ranBefore, c.runsGnomeReader ? 1 : 0);
     }
 }
 

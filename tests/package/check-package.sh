@@ -35,18 +35,20 @@ vantrel="$root/usr/bin/vantrel"
 for file in usr/share/applications/vantrel.desktop usr/share/icons/hicolor/scalable/apps/vantrel.svg \
   usr/share/man/man1/vantrel.1.gz usr/share/doc/vantrel/copyright usr/share/doc/vantrel/changelog.gz \
   usr/lib/systemd/system/vantrel-guard.service usr/lib/sysusers.d/vantrel.conf \
-  usr/share/polkit-1/rules.d/50-vantrel.rules; do
+  usr/share/polkit-1/rules.d/50-vantrel.rules usr/lib/vantrel/vantrel-headless \
+  usr/lib/vantrel/vantrel-gnome-proxy; do
   [ -f "$root/$file" ] || fail "missing $file"
 done
 # The headless guard's service is installed, never enabled.
 ! find "$root" -path '*.wants/*' | grep -q . || fail "the package enables a unit"
 
-# Every library the executable links is provided by a package that Depends names.
+# Every library the programs link is provided by a package that Depends names.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 depended=$(tr ',|' '\n' <<<"$depends" | sed 's/^ *//; s/[ (:].*//')
 grep -qx 'libqt6widgets6' <<<"$depended" || fail "Depends does not name Qt's widgets library"
-for soname in $(readelf -d "$vantrel" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+for soname in $(for program in "$vantrel" "$root"/usr/lib/vantrel/*; do readelf -d "$program"; done |
+  sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort -u); do
   owners=$(dpkg -S "*/$soname*" 2>/dev/null | sed 's/[:,].*//' | sort -u) || fail "no package holds $soname"
   covered=no
   for owner in $owners; do
@@ -70,6 +72,10 @@ cat "$work/self-test"
 grep -q '^PASS  lock screen available: \|^FAIL  lock screen available: ' "$work/self-test" ||
   fail "--self-test has no screen lock line"
 ! grep -qv '^PASS  \|^FAIL  ' "$work/self-test" || fail "--self-test printed a line that is not PASS or FAIL"
+
+# The reader of GNOME's proxy settings runs from the unpacked tree and prints one JSON object.
+"$root/usr/lib/vantrel/vantrel-gnome-proxy" | grep -qx '{.*}' ||
+  fail "vantrel-gnome-proxy did not print a JSON object"
 
 # The manual page reads without a warning and names every switch of --help.
 man_page="$root/usr/share/man/man1/vantrel.1.gz"
