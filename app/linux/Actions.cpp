@@ -527,10 +527,7 @@ bool lockScreen(Acting acting) {
 }
 
 bool lockScreenAvailable() {
-    const std::string tool = HostFiles::path(loginctl);
-    struct stat info {};
-    return ::stat(tool.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           ::access(tool.c_str(), X_OK) == 0;
+    return HostFiles::executable(HostFiles::path(loginctl));
 }
 
 std::optional<std::string> systemDisk() {

@@ -5,7 +5,6 @@
 #include "app/linux/OwnPrograms.h"
 
 #include <cstdlib>
-#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -70,7 +69,7 @@ std::unique_ptr<GnomeProxy> GnomeProxy::open() {
     if (HostFiles::rooted()) {
         // Actions::run takes the path under the root in turn.
         const std::string installed = std::string("/usr/lib/vantrel/") + helperName;
-        if (::access(HostFiles::path(installed).c_str(), X_OK) == 0) {
+        if (HostFiles::executable(HostFiles::path(installed))) {
             helper = installed;
         }
     } else {

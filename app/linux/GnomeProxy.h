@@ -19,7 +19,7 @@ class GnomeProxy {
     static std::unique_ptr<GnomeProxy> open();
 
     // The lines of the settings now. The helper runs at the first read and after a change of
-    // one of the files below; a helper that fails or runs past its time gives no lines until
+    // one of the files of sources(); a helper that fails or runs past its time gives no lines until
     // they change again.
     std::vector<ProxyText::Line> read();
 
@@ -29,12 +29,12 @@ class GnomeProxy {
     // nothing.
     static std::vector<ProxyText::Line> lines(std::string_view output);
 
+  private:
     // The files whose change may change the settings, as the machine names them: dconf's user
     // database and GIO's keyfile in the configuration folder, dconf's profile and system
     // database folders, and every compiled schema file GSettings looks at.
     static std::vector<std::string> sources();
 
-  private:
     explicit GnomeProxy(std::string helper);
     std::string helper_;
     std::vector<std::string> files_; // sources(), under $VANTREL_ROOT

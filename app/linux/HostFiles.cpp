@@ -74,6 +74,17 @@ std::optional<std::string> configHome() {
     return std::nullopt;
 }
 
+std::string_view lastName(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool executable(const std::string& file) {
+    struct stat info {};
+    return ::stat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::access(file.c_str(), X_OK) == 0;
+}
+
 std::string path(std::string_view absolute) {
     if (!rooted()) {
         return std::string(absolute);

@@ -86,6 +86,12 @@ class KeptAttribute {
 // none); none when it is no link, is gone or is longer than a path can be.
 std::optional<std::string> linkText(int folder, const char* link);
 
+// The last component of `path` ("ttyUSB0" of "…/tty/ttyUSB0"); the whole of it when it has no '/'.
+std::string_view lastName(std::string_view path);
+
+// Whether `file` is a regular file (links followed) that this process may run.
+bool executable(const std::string& file);
+
 // Where the link text `target` found in `folder` leads, with "." and ".." taken lexically, which
 // is how the kernel resolves it when no folder on the way is itself a link (true of the links of
 // /sys/bus and /sys/class). An absolute target stands on its own.

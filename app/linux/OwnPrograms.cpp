@@ -1,8 +1,9 @@
 #include "app/linux/OwnPrograms.h"
 
+#include "app/linux/HostFiles.h"
+
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
 
 namespace vantrel::OwnPrograms {
 
@@ -14,8 +15,7 @@ std::optional<std::string> find(std::string_view name) {
     }
     const std::filesystem::path folder = self.parent_path();
     for (const auto& candidate : {folder / name, folder.parent_path() / "lib" / "vantrel" / name}) {
-        if (std::filesystem::is_regular_file(candidate, error) &&
-            ::access(candidate.c_str(), X_OK) == 0) {
+        if (HostFiles::executable(candidate.string())) {
             return candidate.string();
         }
     }

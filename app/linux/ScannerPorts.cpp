@@ -283,9 +283,7 @@ RootPorts rootPorts(const Bus& bus) {
             }
             const auto connector = place.linkText(name + "/connector");
             if (connector) {
-                const std::string_view last =
-                    std::string_view(*connector).substr(connector->rfind('/') + 1);
-                ports.wired[std::string(last)].push_back(*where);
+                ports.wired[std::string(HostFiles::lastName(*connector))].push_back(*where);
             }
             const auto type = place.attribute(name + "/connect_type");
             if (type != "hotplug" && type != "unknown") {
@@ -295,7 +293,7 @@ RootPorts rootPorts(const Bus& bus) {
             RootPort port{*where, busNumber, std::nullopt,
                           connector || place.has(name + "/peer/connector")};
             if (const auto peer = place.linkText(name + "/peer")) {
-                const std::string_view last = std::string_view(*peer).substr(peer->rfind('/') + 1);
+                const std::string_view last = HostFiles::lastName(*peer);
                 if (!last.empty()) {
                     port.peer = std::string(last);
                 }

@@ -182,12 +182,9 @@ bool isClassFolder(std::string_view name) {
     return std::find(std::begin(classNames), std::end(classNames), name) != std::end(classNames);
 }
 
-// The last component of `path`, and `path` without it.
-std::string_view lastName(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
+using HostFiles::lastName;
 
+// `path` without its last component.
 std::string_view parentOf(std::string_view path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
@@ -356,10 +353,8 @@ Found* owner(std::string_view path,
         // The kernel names every USB device "<bus>-<ports>", so only such a name is looked up;
         // the walk stops at the first one, listed or not.
         if (isDeviceName(name)) {
-            const auto at = std::lower_bound(
-                byName.begin(), byName.end(), name,
-                [](const auto& entry, std::string_view key) { return entry.first < key; });
-            return at != byName.end() && at->first == name ? at->second : nullptr;
+            Found* const* device = UsbCache::lookUp(byName, name);
+            return device != nullptr ? *device : nullptr;
         }
         if (isBarrenFolder(name) || isClassFolder(name)) {
             return nullptr;

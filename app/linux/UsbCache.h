@@ -48,6 +48,15 @@ class UsbCache {
   public:
     template <class T> using ByName = std::vector<std::pair<std::string, T>>;
 
+    // What `list`, a list of (name, value) pairs sorted by name, holds for `name`; none when it
+    // holds nothing. A binary search.
+    template <class List> static auto lookUp(const List& list, std::string_view name) {
+        const auto at = std::lower_bound(
+            list.begin(), list.end(), name,
+            [](const auto& entry, std::string_view key) { return entry.first < key; });
+        return at == list.end() || at->first != name ? nullptr : &at->second;
+    }
+
     const UsbFacts* find(std::string_view name) const { return lookUp(facts_, name); }
     // `facts` with no name twice; they are sorted here.
     void keep(ByName<UsbFacts> facts) { facts_ = sorted(std::move(facts)); }
@@ -74,13 +83,6 @@ class UsbCache {
         }
         return list;
     }
-    template <class T> static const T* lookUp(const ByName<T>& list, std::string_view name) {
-        const auto at = std::lower_bound(
-            list.begin(), list.end(), name,
-            [](const auto& entry, std::string_view key) { return entry.first < key; });
-        return at == list.end() || at->first != name ? nullptr : &at->second;
-    }
-
     ByName<UsbFacts> facts_;
     ByName<ClassLink> links_;
     std::vector<std::string> listed_;
